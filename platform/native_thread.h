@@ -12,7 +12,10 @@ using ThreadRoutine = uint32_t (*)(void* argument);
 constexpr uint32_t kInfinite = 0xFFFFFFFFu;
 
 // Starts `routine(argument)` at once; null when the thread cannot be made.
+// Goes through the test seam below.
 ThreadHandle StartThread(ThreadRoutine routine, void* argument);
+// The OS thread creation itself, bypassing the seam.
+ThreadHandle StartSystemThread(ThreadRoutine routine, void* argument);
 // true once the thread has ended, false when `ms` passed first.
 bool WaitThread(ThreadHandle thread, uint32_t ms);
 // The routine's result; false while the thread runs.

@@ -112,6 +112,9 @@ private:
     std::mutex gateMutex;
     std::condition_variable gateChanged;
     std::atomic<bool> pauseRequested{false};
+    // The running thread's id, kept until it is joined (threadId is cleared
+    // before the join), so that calls from the thread itself are recognised.
+    std::atomic<uint32_t> runnerId{0};
     bool parked = false;  // guarded by gateMutex
     bool ended = false;   // guarded by gateMutex
 };
