@@ -22,9 +22,30 @@ std::optional<uint32_t> ThreadCount() {
     return count;
 }
 
+namespace {
+
+// Handle values are multiples of 4 handed out lowest-free-first, so a test
+// process stays far below this bound.
+constexpr uintptr_t kHandleValueBound = 0x40000;
+constexpr uintptr_t kHandleValueStep = 4;
+
+// For systems without the handle-count query (Wine): count the live values.
+uint32_t CountLiveHandles() {
+    uint32_t count = 0;
+    for (uintptr_t value = kHandleValueStep; value < kHandleValueBound; value += kHandleValueStep) {
+        DWORD info = 0;
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &info)) ++count;
+    }
+    return count;
+}
+
+}  // namespace
+
 std::optional<uint32_t> HandleCount() {
     DWORD count = 0;
-    if (!GetProcessHandleCount(GetCurrentProcess(), &count) || count == 0) return std::nullopt;
+    if (GetProcessHandleCount(GetCurrentProcess(), &count) && count != 0) return count;
+    count = CountLiveHandles();
+    if (count == 0) return std::nullopt;
     return count;
 }
 
