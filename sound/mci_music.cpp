@@ -57,7 +57,7 @@ CMCIMusic::~CMCIMusic() {
     for (;;) {
         CMCIMusicFile* front = nullptr;
         {
-            std::lock_guard<std::mutex> guard(filesLock_);
+            std::lock_guard<std::recursive_mutex> guard(filesLock_);
             if (files_.empty()) break;
             front = files_.front().get();
         }
@@ -132,7 +132,7 @@ int CMCIMusic::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case MM_MCINOTIFY: {
             if (wParam != MCI_NOTIFY_SUCCESSFUL) return 0;
             const auto deviceId = static_cast<uint32_t>(lParam);
-            std::lock_guard<std::mutex> guard(filesLock_);
+            std::lock_guard<std::recursive_mutex> guard(filesLock_);
             for (const auto& file : files_) {
                 if (file->deviceId() == deviceId) {
                     file->OnPlayEnd();
@@ -158,7 +158,7 @@ CMCIMusicFile* CMCIMusic::OpenFile(const char* path) {
     auto file = std::make_unique<CMCIMusicFile>(this, window_);
     if (!file->Open(path)) return nullptr;  // its destruction closes it
     CMCIMusicFile* opened = file.get();
-    std::lock_guard<std::mutex> guard(filesLock_);
+    std::lock_guard<std::recursive_mutex> guard(filesLock_);
     files_.push_back(std::move(file));
     return opened;
 }
@@ -168,7 +168,7 @@ int CMCIMusic::CloseFile(CMCIMusicFile* file) {
     file->Close();
     std::unique_ptr<CMCIMusicFile> owned;
     {
-        std::lock_guard<std::mutex> guard(filesLock_);
+        std::lock_guard<std::recursive_mutex> guard(filesLock_);
         const auto found = std::find_if(files_.begin(), files_.end(),
                                         [file](const auto& entry) { return entry.get() == file; });
         if (found != files_.end()) {
@@ -182,7 +182,7 @@ int CMCIMusic::CloseFile(CMCIMusicFile* file) {
 }
 
 std::vector<CMCIMusicFile*> CMCIMusic::files() const {
-    std::lock_guard<std::mutex> guard(filesLock_);
+    std::lock_guard<std::recursive_mutex> guard(filesLock_);
     std::vector<CMCIMusicFile*> snapshot;
     for (const auto& file : files_) snapshot.push_back(file.get());
     return snapshot;

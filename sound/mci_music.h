@@ -94,7 +94,8 @@ private:
     HANDLE readyEvent_ = nullptr;
     std::unique_ptr<CMCIMusicCD> cd_;
     // Changed on the dialog thread, walked on the service thread when a notice
-    // is routed; the lock is never held across a command.
-    mutable std::mutex filesLock_;
+    // is routed; the lock is never held across a command sent to the service
+    // thread. Recursive, in case a media call there dispatches a nested notice.
+    mutable std::recursive_mutex filesLock_;
     std::list<std::unique_ptr<CMCIMusicFile>> files_;
 };

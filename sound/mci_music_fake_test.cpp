@@ -6,8 +6,10 @@
 // After windows.h, which it needs.
 #include <mmsystem.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "sound/cd_audio.h"
 #include "sound/fake_mci_backend.h"
@@ -225,6 +227,36 @@ TEST_F(FakeSoundTest, DestructionClosesEveryPlayerBeforeTheThreadEnds) {
     EXPECT_EQ(calls[1].command, static_cast<uint32_t>(MCI_CLOSE));
     EXPECT_EQ(calls[1].deviceId, aId);
     EXPECT_EQ(fake_.CallsFor(bId).size(), 2u);
+}
+
+TEST_F(FakeSoundTest, PlayersComeAndGoWhileNoticesArrive) {
+    // Notices are routed on the service thread while the list changes here.
+    CMCIMusicFile* steady = music_->OpenFile("b.wav");
+    ASSERT_NE(steady, nullptr);
+    ASSERT_EQ(steady->Play(), 1);
+    const HWND window = music_->window();
+    std::atomic<bool> done{false};
+    std::thread notifier([&] {
+        for (uint32_t i = 0; !done.load(); ++i) {
+            PostMessageA(window, MM_MCINOTIFY, MCI_NOTIFY_SUCCESSFUL, 1 + i % 8);
+            if (i % 64 == 0) Sleep(1);
+        }
+    });
+    constexpr int kRounds = 300;
+    for (int i = 0; i < kRounds; ++i) {
+        CMCIMusicFile* file = music_->OpenFile("a.wav");
+        ASSERT_NE(file, nullptr);
+        file->Play();
+        file->Stop();
+        file->Play();
+        EXPECT_EQ(music_->CloseFile(file), 1);
+    }
+    done.store(true);
+    notifier.join();
+    EXPECT_EQ(music_->files(), (std::vector<CMCIMusicFile*>{steady}));
+    EXPECT_EQ(fake_.OpenAliases(), (std::vector<std::string>{"b.wav"}));
+    ASSERT_TRUE(fake_.PostNotice(steady->deviceId(), MCI_NOTIFY_SUCCESSFUL));
+    EXPECT_TRUE(WaitUntil([steady] { return !steady->IsPlaying(); }));
 }
 
 HANDLE NoThread(LPTHREAD_START_ROUTINE, void*, DWORD* threadId) {

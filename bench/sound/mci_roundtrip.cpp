@@ -40,7 +40,8 @@ struct Stats {
 Stats Summarise(std::vector<LONGLONG> samples) {
     std::sort(samples.begin(), samples.end());
     const auto at = [&](double q) {
-        return TicksToMs(samples[static_cast<std::size_t>(q * (samples.size() - 1))]);
+        return TicksToMs(
+            samples[static_cast<std::size_t>(q * static_cast<double>(samples.size() - 1))]);
     };
     return {at(0.5), at(0.99)};
 }
@@ -107,10 +108,10 @@ int main() {
         // Alternate the two so that both see the same machine load.
         for (int i = 0; i < kCalls; ++i) {
             LONGLONG start = Now();
-            failures += QueryThroughService(music, device) != 0;
+            if (QueryThroughService(music, device) != 0) ++failures;
             viaService.push_back(Now() - start);
             start = Now();
-            failures += QueryDirectly(ownDevice) != 0;
+            if (QueryDirectly(ownDevice) != 0) ++failures;
             direct.push_back(Now() - start);
         }
         const Stats service = Summarise(viaService);
