@@ -1,5 +1,7 @@
-#include <mmsystem.h>
+// windows.h first: the other system headers need its types.
 #include <windows.h>
+
+#include <mmsystem.h>
 
 #include "platform/clock.h"
 

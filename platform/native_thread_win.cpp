@@ -1,5 +1,7 @@
-#include <process.h>
+// windows.h first: the other system headers need its types.
 #include <windows.h>
+
+#include <process.h>
 
 #include "platform/native_thread.h"
 

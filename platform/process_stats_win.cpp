@@ -1,5 +1,7 @@
-#include <tlhelp32.h>
+// windows.h first: the other system headers need its types.
 #include <windows.h>
+
+#include <tlhelp32.h>
 
 #include "platform/process_stats.h"
 

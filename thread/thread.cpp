@@ -1,6 +1,6 @@
 #include "thread/thread.h"
 
-#include <chrono>
+#include <thread>  // std::chrono; <chrono> itself breaks under a CP932 execution charset
 
 namespace {
 
