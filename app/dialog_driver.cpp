@@ -1,0 +1,216 @@
+#include "app/dialog_driver.h"
+
+#include <climits>
+
+#include "app/app_entry.h"
+#include "app/resource.h"
+
+namespace app_test {
+
+namespace {
+
+constexpr UINT kSendTimeoutMs = 10'000;
+constexpr char kDialogCaption[] = "Tocklet Version 0.01";
+// The message text of a message box has this control identifier.
+constexpr int kMessageBoxTextId = 0xFFFF;
+// A private message the test posts to itself through the dialog's queue.
+constexpr UINT kSettleProbe = WM_APP + 77;
+
+LONG g_probeTicket = 0;
+LONG g_probeTaken = 0;
+
+// Watches the dialog thread's message retrieval for the settle probe.
+LRESULT CALLBACK WatchProbe(int code, WPARAM removal, LPARAM param) {
+    const auto* msg = reinterpret_cast<const MSG*>(param);
+    if (code >= 0 && removal == PM_REMOVE && msg->message == kSettleProbe) {
+        InterlockedExchange(&g_probeTaken, static_cast<LONG>(msg->wParam));
+    }
+    return CallNextHookEx(nullptr, code, removal, param);
+}
+
+struct FindRequest {
+    const std::string* caption;
+    HWND found;
+};
+
+BOOL CALLBACK MatchCaption(HWND window, LPARAM param) {
+    auto* request = reinterpret_cast<FindRequest*>(param);
+    char text[256] = {};
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                             SMTO_NORMAL, kSendTimeoutMs, &length)) {
+        return TRUE;
+    }
+    if (*request->caption == text && IsWindowVisible(window)) {
+        request->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+DialogDriver::~DialogDriver() {
+    if (thread_.joinable()) {
+        if (Running() && dialog_ != nullptr) PostMessageA(dialog_, WM_TC_CLOSE, 0, 0);
+        // Dismiss any box left open, so the dialog can take the close.
+        Eventually(
+            [&] {
+                if (HWND box = FindThreadWindow(kErrorCaption))
+                    PostMessageA(box, WM_COMMAND, IDOK, 0);
+                return !Running();
+            },
+            kDeadline);
+        thread_.join();
+    }
+    if (hook_ != nullptr) UnhookWindowsHookEx(hook_);
+}
+
+void DialogDriver::Run(DialogDriver* self) {
+    self->threadId_ = GetCurrentThreadId();
+    const int result = RunTocklet(GetModuleHandleA(nullptr));
+    self->exitCode_ = result;
+    self->done_ = true;
+}
+
+bool DialogDriver::Launch() {
+    thread_ = std::thread(&DialogDriver::Run, this);
+    const bool shown = Eventually([&] {
+        if (threadId_ == 0) return false;
+        dialog_ = FindThreadWindow(kDialogCaption);
+        return dialog_ != nullptr || !Running();
+    });
+    if (!shown || dialog_ == nullptr) return false;
+    hook_ = SetWindowsHookExA(WH_GETMESSAGE, WatchProbe, nullptr, threadId_);
+    return hook_ != nullptr && Settle();
+}
+
+bool DialogDriver::Running() const {
+    return !done_;
+}
+
+int DialogDriver::WaitForExit(Millis deadline) {
+    if (!Eventually([&] { return !Running(); }, deadline)) return INT_MIN;
+    if (thread_.joinable()) thread_.join();
+    return exitCode_;
+}
+
+std::string DialogDriver::Text(int id) const {
+    char text[4096] = {};
+    DWORD_PTR length = 0;
+    SendMessageTimeoutA(Item(id), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                        SMTO_NORMAL, kSendTimeoutMs, &length);
+    return text;
+}
+
+bool DialogDriver::SetText(int id, const std::string& text) const {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(Item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                               SMTO_NORMAL, kSendTimeoutMs, &result) != 0;
+}
+
+bool DialogDriver::Paste(int id, const std::string& text) const {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(Item(id), EM_REPLACESEL, TRUE,
+                               reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL, kSendTimeoutMs,
+                               &result) != 0;
+}
+
+bool DialogDriver::Click(int id) const {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(Item(id), BM_CLICK, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &result) != 0;
+}
+
+bool DialogDriver::ClickAsync(int id) const {
+    return PostMessageA(Item(id), BM_CLICK, 0, 0) != 0;
+}
+
+bool DialogDriver::Settle() const {
+    // The thread's posted messages are taken in order: once a probe posted
+    // now has been taken, everything posted before it has been handled.
+    const LONG ticket = InterlockedIncrement(&g_probeTicket);
+    if (!PostMessageA(dialog_, kSettleProbe, static_cast<WPARAM>(ticket), 0)) return false;
+    return Eventually([&] { return InterlockedCompareExchange(&g_probeTaken, 0, 0) >= ticket; });
+}
+
+bool DialogDriver::PostAndSettle(UINT message, WPARAM wParam, LPARAM lParam) const {
+    return PostMessageA(dialog_, message, wParam, lParam) && Settle();
+}
+
+bool DialogDriver::PressKey(int focusId, WORD key) const {
+    HWND target = Item(focusId);
+    return PostMessageA(target, WM_KEYDOWN, key, 1) &&
+           PostMessageA(target, WM_KEYUP, key, 0xC0000001);
+}
+
+HWND DialogDriver::FindThreadWindow(const std::string& caption) const {
+    if (threadId_ == 0) return nullptr;
+    FindRequest request{&caption, nullptr};
+    EnumThreadWindows(threadId_, MatchCaption, reinterpret_cast<LPARAM>(&request));
+    return request.found;
+}
+
+HWND DialogDriver::WaitForThreadWindow(const std::string& caption, Millis deadline) const {
+    HWND found = nullptr;
+    Eventually([&] { return (found = FindThreadWindow(caption)) != nullptr; }, deadline);
+    return found;
+}
+
+std::string DialogDriver::TakeErrorBox(Millis deadline) const {
+    HWND box = WaitForThreadWindow(kErrorCaption, deadline);
+    if (box == nullptr) return {};
+    char text[1024] = {};
+    DWORD_PTR length = 0;
+    SendMessageTimeoutA(GetDlgItem(box, kMessageBoxTextId), WM_GETTEXT, sizeof text,
+                        reinterpret_cast<LPARAM>(text), SMTO_NORMAL, kSendTimeoutMs, &length);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    Eventually([&] { return !IsWindow(box); });
+    return text;
+}
+
+bool DialogDriver::HasIcon(HWND box) {
+    // The box keeps its icon control either way; only with an icon does
+    // the control hold one.
+    for (HWND child = GetWindow(box, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        char cls[32] = {};
+        GetClassNameA(child, cls, sizeof cls);
+        if (lstrcmpiA(cls, "Static") != 0) continue;
+        if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) continue;
+        DWORD_PTR icon = 0;
+        SendMessageTimeoutA(child, STM_GETICON, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &icon);
+        if (icon != 0 && IsWindowVisible(child)) return true;
+    }
+    return false;
+}
+
+std::vector<uint32_t> DialogDriver::DisplayPixels() const {
+    HWND display = Item(IDC_DISPLAY);
+    RECT client = {};
+    GetClientRect(display, &client);
+    const int width = client.right;
+    const int height = client.bottom;
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height, 0);
+    if (width <= 0 || height <= 0) return pixels;
+    HDC windowDC = GetDC(display);
+    HDC copyDC = CreateCompatibleDC(windowDC);
+    HBITMAP copy = CreateCompatibleBitmap(windowDC, width, height);
+    HGDIOBJ old = SelectObject(copyDC, copy);
+    BitBlt(copyDC, 0, 0, width, height, windowDC, 0, 0, SRCCOPY);
+    SelectObject(copyDC, old);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    GetDIBits(copyDC, copy, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
+    DeleteObject(copy);
+    DeleteDC(copyDC);
+    ReleaseDC(display, windowDC);
+    for (uint32_t& p : pixels) p &= 0x00FFFFFFu;
+    return pixels;
+}
+
+}  // namespace app_test

@@ -1,0 +1,205 @@
+#include "app/main_dialog.h"
+
+#include <commdlg.h>
+
+#include "app/resource.h"
+#include "app/setting_fields.h"
+#include "countdown/time_count.h"
+#include "countdown/time_count_thread.h"
+#include "display/time_display.h"
+#include "sound/mci_music.h"
+#include "sound/mci_music_file.h"
+
+smart_ptr<CTimeCountThread>* g_worker = nullptr;
+smart_ptr<CMCIMusic>* g_music = nullptr;
+smart_ptr<CTimeDisplay>* g_display = nullptr;
+
+namespace {
+
+// Code page 932 texts.
+constexpr char kErrorCaption[] = "エラー";
+constexpr char kZeroIntervalText[] = "時間を計測することができません。";
+constexpr char kUnreadableSoundText[] = "インターバル音が読み込めません。";
+constexpr char kSoundTooLongText[] = "インターバル音が長すぎます。";
+constexpr char kStartCaption[] = "開始(&C)";
+constexpr char kPauseCaption[] = "中断(&A)";
+constexpr char kResumeCaption[] = "再開(&R)";
+constexpr char kChooserTitle[] = "インターバル音を開く";
+// Description and pattern pairs, each NUL-ended; the literal's own NUL makes
+// the closing double NUL.
+constexpr char kChooserFilter[] =
+    "Waveサウンド (*.wav)\0*.wav\0"
+    "MP3ファイル (*.mp3)\0*.mp3\0"
+    "すべてのファイル (*.*)\0*.*\0";
+
+void ShowError(HWND dialog, const char* text, UINT icon) {
+    MessageBoxA(dialog, text, kErrorCaption, MB_OK | icon);
+}
+
+void SetStartCaption(HWND dialog, const char* caption) {
+    SetDlgItemTextA(dialog, IDC_START, caption);
+}
+
+INT_PTR OnInitDialog(HWND dialog) {
+    InitSettingFields(dialog);
+    g_music->Assign(new CMCIMusic(dialog));
+    g_display->Assign(new CTimeDisplay(dialog));
+    ClearAll(g_setting);
+    ClearAll(g_remain);
+    return TRUE;
+}
+
+// Opens the chosen sound for an interval of `total` ms. Returns false after
+// an error box; `sound` is null when no path is entered.
+bool OpenIntervalSound(HWND dialog, uint32_t total, CMCIMusicFile** sound) {
+    *sound = nullptr;
+    char path[kPathBufferSize] = {};
+    GetDlgItemTextA(dialog, IDC_SOUND, path, sizeof path);
+    if (path[0] == '\0') return true;  // the system beep
+
+    CMCIMusicFile* file = (*g_music)->OpenFile(path);
+    if (file == nullptr) {
+        ShowError(dialog, kUnreadableSoundText, MB_ICONERROR);
+        return false;
+    }
+    if (file->length() >= total) {
+        ShowError(dialog, kSoundTooLongText, 0);
+        file->owner()->CloseFile(file);
+        return false;
+    }
+    *sound = file;
+    return true;
+}
+
+// Idle to Running. False after an error box, with nothing changed.
+bool StartCountdown(HWND dialog) {
+    const uint32_t total = ToMilliseconds(g_setting);
+    if (total == 0) {
+        ShowError(dialog, kZeroIntervalText, MB_ICONERROR);
+        return false;
+    }
+    CMCIMusicFile* sound = nullptr;
+    if (!OpenIntervalSound(dialog, total, &sound)) return false;
+
+    g_worker->Assign(new CTimeCountThread(g_setting, dialog, sound));
+    (*g_worker)->Start();
+    EnableSettingFields(dialog, FALSE);
+    return true;
+}
+
+void TogglePause() {
+    CTimeCountThread* worker = g_worker->Get();
+    if (worker->IsSuspended()) {
+        worker->Resume();
+    } else {
+        worker->Suspend();
+    }
+}
+
+INT_PTR OnStart(HWND dialog) {
+    if (g_worker->object == nullptr) {
+        if (!StartCountdown(dialog)) return TRUE;
+    } else {
+        TogglePause();
+    }
+    EnableWindow(GetDlgItem(dialog, IDC_STOP), TRUE);
+    SetStartCaption(dialog, (*g_worker)->IsSuspended() ? kResumeCaption : kPauseCaption);
+    return FALSE;
+}
+
+INT_PTR OnBrowse(HWND dialog) {
+    char path[kPathBufferSize];
+    if (ChooseSoundFile(path, dialog)) SetDlgItemTextA(dialog, IDC_SOUND, path);
+    return FALSE;
+}
+
+INT_PTR OnSettingField(HWND dialog, const SettingField& field) {
+    ValidateSettingField(field.id, dialog, &(g_setting.*field.member), field.limit);
+    return TRUE;
+}
+
+INT_PTR OnCommand(HWND dialog, int id) {
+    switch (id) {
+        case IDC_QUIT:
+            PostMessageA(dialog, WM_TC_CLOSE, 0, 0);
+            return TRUE;
+        case IDC_START:
+            return OnStart(dialog);
+        case IDC_STOP:
+            PostMessageA(dialog, WM_TC_FINISH, 0, 0);
+            return TRUE;
+        case IDC_BROWSE:
+            return OnBrowse(dialog);
+        default:
+            break;
+    }
+    if (const SettingField* field = FindSettingField(id)) return OnSettingField(dialog, *field);
+    return FALSE;  // IDC_SOUND, and IDOK/IDCANCEL from Enter and Esc
+}
+
+INT_PTR OnDrawItem(int id) {
+    if (id == IDC_DISPLAY) (*g_display)->Draw();
+    return FALSE;
+}
+
+INT_PTR OnFinish(HWND dialog) {
+    g_worker->Release();  // joins the worker thread and closes its sound
+    ClearAll(g_remain);
+    EnableSettingFields(dialog, TRUE);
+    EnableWindow(GetDlgItem(dialog, IDC_STOP), FALSE);
+    SetStartCaption(dialog, kStartCaption);
+    return TRUE;
+}
+
+INT_PTR OnClose(HWND dialog) {
+    // The worker first: destroying it closes its sound through the service.
+    g_worker->Release();
+    g_music->Release();
+    EndDialog(dialog, 0);
+    return TRUE;
+}
+
+INT_PTR OnRedraw(HWND dialog) {
+    InvalidateRect(GetDlgItem(dialog, IDC_DISPLAY), nullptr, FALSE);
+    return TRUE;
+}
+
+}  // namespace
+
+INT_PTR CALLBACK MainDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
+    switch (message) {
+        case WM_INITDIALOG:
+            return OnInitDialog(dialog);
+        case WM_COMMAND:
+            return OnCommand(dialog, LOWORD(wParam));
+        case WM_CLOSE:
+            PostMessageA(dialog, WM_TC_CLOSE, 0, 0);
+            return TRUE;
+        case WM_DRAWITEM:
+            return OnDrawItem(LOWORD(wParam));
+        case WM_TC_CLOSE:
+            return OnClose(dialog);
+        case WM_TC_FINISH:
+            return OnFinish(dialog);
+        case WM_TC_REDRAW:
+            return OnRedraw(dialog);
+        default:
+            return FALSE;
+    }
+}
+
+BOOL ChooseSoundFile(char* buffer, HWND dialog) {
+    OPENFILENAMEA chooser = {};
+    // The short form of the record, without the trailing extension fields.
+    chooser.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    ZeroMemory(buffer, kPathBufferSize);
+    chooser.hwndOwner = dialog;
+    chooser.hInstance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
+    chooser.lpstrFilter = kChooserFilter;
+    chooser.nFilterIndex = 0;
+    chooser.lpstrFile = buffer;
+    chooser.nMaxFile = static_cast<DWORD>(kPathBufferSize);
+    chooser.lpstrTitle = kChooserTitle;
+    chooser.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+    return GetOpenFileNameA(&chooser);
+}

@@ -1,0 +1,26 @@
+// The main dialog: the controller of the whole program.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+
+#include "base/smart_ptr.h"
+
+class CTimeCountThread;
+class CMCIMusic;
+class CTimeDisplay;
+
+// Set by the entry point before the dialog is created, to its holders.
+extern smart_ptr<CTimeCountThread>* g_worker;
+extern smart_ptr<CMCIMusic>* g_music;
+extern smart_ptr<CTimeDisplay>* g_display;
+
+// Bytes of a path buffer (the sound path, the file chooser's result).
+inline constexpr std::size_t kPathBufferSize = 2048;
+
+INT_PTR CALLBACK MainDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The file chooser for the interval sound. Nonzero with the full path in
+// `buffer` (kPathBufferSize bytes) when a file was chosen; zero otherwise.
+BOOL ChooseSoundFile(char* buffer, HWND dialog);
