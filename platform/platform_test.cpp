@@ -66,6 +66,11 @@ TEST(PlatformEventTest, SetFromAnotherThreadReleasesAnEndlessWait) {
     EXPECT_EQ(0u, result.load());
 }
 
+void WaitEndlessly(void* event) {
+    const platform::EventHandle handle = static_cast<platform::EventHandle>(event);
+    platform::WaitForEvents(&handle, 1, platform::kInfinite);
+}
+
 uint32_t ReturnArgument(void* argument) {
     return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(argument));
 }
@@ -91,8 +96,7 @@ TEST(PlatformThreadTest, RunningThreadTimesOutAndHasNoResultYet) {
     platform::EventHandle release = platform::CreateEventObject(true);
     platform::ThreadHandle thread = platform::StartThread(
         [](void* event) -> uint32_t {
-            platform::WaitForEvents(reinterpret_cast<platform::EventHandle*>(&event), 1,
-                                    platform::kInfinite);
+            WaitEndlessly(event);
             return 1;
         },
         release);
@@ -186,8 +190,7 @@ TEST(PlatformProcessStatsTest, ThreadCountFollowsAThreadsLife) {
     platform::EventHandle release = platform::CreateEventObject(true);
     platform::ThreadHandle thread = platform::StartThread(
         [](void* event) -> uint32_t {
-            platform::WaitForEvents(reinterpret_cast<platform::EventHandle*>(&event), 1,
-                                    platform::kInfinite);
+            WaitEndlessly(event);
             return 0;
         },
         release);
