@@ -520,16 +520,19 @@ TEST_F(WorkerSoundTest, WorkerNeverStartedClosesItsSoundAndPostsNothing) {
     EXPECT_TRUE(window_.received().empty());
 }
 
+// The process's committed private memory; nullopt if the system cannot tell.
 std::optional<SIZE_T> PrivateBytes() {
     PROCESS_MEMORY_COUNTERS_EX counters{};
     counters.cb = sizeof(counters);
     if (!GetProcessMemoryInfo(GetCurrentProcess(),
                               reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                              sizeof(counters)) ||
-        counters.PrivateUsage == 0) {
+                              sizeof(counters))) {
         return std::nullopt;
     }
-    return counters.PrivateUsage;
+    // Some systems leave PrivateUsage empty; the commit charge is the same.
+    if (counters.PrivateUsage != 0) return counters.PrivateUsage;
+    if (counters.PagefileUsage != 0) return counters.PagefileUsage;
+    return std::nullopt;
 }
 
 // Two minutes of an endless 50 ms countdown with a sound, paused and resumed
@@ -539,7 +542,10 @@ TEST_F(WorkerSoundTest, SoakEndlessShortIntervalWithPausesLeaksNothingAndSoundsE
     if (soak == nullptr || std::string(soak) != "1") {
         GTEST_SKIP() << "soak test (2 minutes): set TOCKLET_SOAK=1 to run it";
     }
-    constexpr ULONGLONG kSoakMs = 120'000;
+    // TOCKLET_SOAK_SECONDS shortens or lengthens it.
+    const char* seconds = std::getenv("TOCKLET_SOAK_SECONDS");
+    const ULONGLONG soakMs =
+        1000ull * (seconds != nullptr ? std::strtoul(seconds, nullptr, 10) : 120);
     constexpr uint32_t kRunBetweenPauses = 3'000;
     constexpr uint32_t kPause = 400;
     constexpr uint32_t kInterval = 50;
@@ -566,8 +572,9 @@ TEST_F(WorkerSoundTest, SoakEndlessShortIntervalWithPausesLeaksNothingAndSoundsE
     ASSERT_EQ(worker.Start(), 1);
     const ULONGLONG start = GetTickCount64();
     int pauses = 0;
-    while (GetTickCount64() - start < kSoakMs) {
+    while (GetTickCount64() - start < soakMs) {
         window_.PumpFor(kRunBetweenPauses);
+        window_.ForgetReceived();
         ASSERT_EQ(worker.Suspend(), 1);
         const std::size_t held = EventLog::Count(Kind::kPlay);
         window_.PumpFor(kPause);
@@ -586,7 +593,7 @@ TEST_F(WorkerSoundTest, SoakEndlessShortIntervalWithPausesLeaksNothingAndSoundsE
     const std::size_t plays = EventLog::Count(Kind::kPlay);
     std::printf("soak: %d pauses, %zu interval ends, %zu plays, count %d -> %d\n", pauses, ends,
                 plays, countAtStop, countAfter);
-    EXPECT_GT(plays, 500u);
+    EXPECT_GT(plays, soakMs / 1000);
     EXPECT_LE(plays, ends);
     EXPECT_GE(plays + 1, ends);
     EXPECT_EQ(EventLog::CountPosts(WM_TC_FINISH), 0u);
@@ -594,20 +601,19 @@ TEST_F(WorkerSoundTest, SoakEndlessShortIntervalWithPausesLeaksNothingAndSoundsE
     const auto threadsAfter = testing_support::ThreadCount();
     const auto handlesAfter = testing_support::HandleCount();
     const auto bytesAfter = PrivateBytes();
-    if (threadsBefore && threadsAfter) {
-        EXPECT_EQ(*threadsAfter, *threadsBefore);
-    }
-    if (handlesBefore && handlesAfter) {
-        EXPECT_EQ(*handlesAfter, *handlesBefore);
-    }
+    ASSERT_TRUE(threadsBefore && threadsAfter) << "thread counts unavailable";
+    ASSERT_TRUE(handlesBefore && handlesAfter) << "handle counts unavailable";
+    std::printf("soak: threads %u -> %u, handles %u -> %u\n", *threadsBefore, *threadsAfter,
+                *handlesBefore, *handlesAfter);
+    EXPECT_EQ(*threadsAfter, *threadsBefore);
+    EXPECT_EQ(*handlesAfter, *handlesBefore);
     if (bytesBefore && bytesAfter) {
         std::printf("soak: private bytes %lu -> %lu\n", static_cast<unsigned long>(*bytesBefore),
                     static_cast<unsigned long>(*bytesAfter));
         // Some thousand interval ends: a leak of even a few bytes each shows.
         EXPECT_LT(*bytesAfter, *bytesBefore + 256u * 1024u);
-    }
-    if (!threadsBefore || !handlesBefore || !bytesBefore) {
-        GTEST_SKIP() << "process counts unavailable; plays checked only";
+    } else {
+        std::printf("soak: private bytes unavailable on this system, not checked\n");
     }
 }
 

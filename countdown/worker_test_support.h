@@ -90,6 +90,8 @@ public:
     };
     const std::vector<Received>& received() const { return received_; }
     std::size_t Count(UINT message) const;
+    // Drops what was recorded (a long run would otherwise grow the record).
+    void ForgetReceived() { received_.clear(); }
 
     // Pumps while waiting; true if `pred` held before `deadlineMs` passed.
     template <typename Pred>
