@@ -10,6 +10,19 @@ export LANG=ja_JP.UTF-8
 export LC_ALL=ja_JP.UTF-8
 export ALSA_CONFIG_PATH=$TOCKLET_ROOT/scripts/lib/asound-null.conf
 
+# The dialog asks for the usual Japanese system fonts by name; map them to the
+# IPA fonts so the text has the metrics the layout was made for.
+tocklet_wine_fonts() {
+    local key='HKCU\Software\Wine\Fonts\Replacements' face
+    local -A fonts=(
+        ["ＭＳ Ｐゴシック"]="IPAPGothic" ["ＭＳ ゴシック"]="IPAGothic"
+        ["MS PGothic"]="IPAPGothic" ["MS Gothic"]="IPAGothic"
+    )
+    for face in "${!fonts[@]}"; do
+        wine reg add "$key" /v "$face" /t REG_SZ /d "${fonts[$face]}" /f >/dev/null 2>&1
+    done
+}
+
 # Creates the prefix once (about 20 s); later calls return at once.
 tocklet_wine_prefix() {
     mkdir -p "$(dirname "$WINEPREFIX")"
@@ -22,6 +35,11 @@ tocklet_wine_prefix() {
             wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /t REG_SZ /d alsa /f >/dev/null 2>&1
             wineserver -w
             touch "$WINEPREFIX/.tocklet-ready"
+        fi
+        if [ ! -f "$WINEPREFIX/.tocklet-fonts" ]; then
+            tocklet_wine_fonts
+            wineserver -w
+            touch "$WINEPREFIX/.tocklet-fonts"
         fi
     ) 9>"$WINEPREFIX.lock"
 }
