@@ -520,6 +520,28 @@ TEST_F(WorkerSoundTest, WorkerNeverStartedClosesItsSoundAndPostsNothing) {
     EXPECT_TRUE(window_.received().empty());
 }
 
+platform::ThreadHandle RefuseThread(platform::ThreadRoutine, void*) {
+    return nullptr;
+}
+
+TEST_F(WorkerSoundTest, StartWithoutAThreadReturnsZeroPostsNothingAndStillClosesTheSound) {
+    CMCIMusicFile* sound = Open(100);
+    ASSERT_NE(sound, nullptr);
+    EventLog::Clear();
+    CTimeCountThread& worker = Make(Settings(50, 1), sound);
+    const auto previous = platform::SetStartThreadForTesting(&RefuseThread);
+    const int started = worker.Start();
+    platform::SetStartThreadForTesting(previous);
+    EXPECT_EQ(started, 0);
+    EXPECT_EQ(worker.GetHandle(), nullptr);
+    EXPECT_EQ(worker.Suspend(), 0);
+    worker_.reset();
+    window_.PumpFor(kSettle);
+    EXPECT_EQ(EventLog::Count(Kind::kPost), 0u);
+    EXPECT_EQ(EventLog::Count(Kind::kPlay), 0u);
+    EXPECT_FALSE(IsListed(sound));
+}
+
 // The process's committed private memory; nullopt if the system cannot tell.
 std::optional<SIZE_T> PrivateBytes() {
     PROCESS_MEMORY_COUNTERS_EX counters{};
