@@ -253,26 +253,42 @@ TEST_F(MainDialogTest, EscapeAndEnterDoNothing) {
     EXPECT_EQ(driver_.WaitForExit(), 0);
 }
 
-// The display's picture once it has painted (some black text on it).
+constexpr uint32_t kWhite = 0x00FFFFFFu;
+constexpr uint32_t kBlack = 0;
+
+// Black text on a mostly white ground: the display has painted (a window
+// read back before its first paint comes out black).
+bool LooksPainted(const std::vector<uint32_t>& pixels) {
+    const auto black = std::count(pixels.begin(), pixels.end(), kBlack);
+    const auto white = std::count(pixels.begin(), pixels.end(), kWhite);
+    return black > 100 && white > black;
+}
+
 std::vector<uint32_t> PaintedDisplay(const DialogDriver& driver) {
     std::vector<uint32_t> pixels;
-    Eventually([&] {
-        pixels = driver.DisplayPixels();
-        return std::count(pixels.begin(), pixels.end(), 0u) > 100;
-    });
+    Eventually([&] { return LooksPainted(pixels = driver.DisplayPixels()); });
     return pixels;
+}
+
+long Differences(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
+    if (a.size() != b.size()) return -1;
+    long n = 0;
+    for (size_t i = 0; i < a.size(); ++i) n += a[i] != b[i];
+    return n;
 }
 
 TEST_F(MainDialogTest, NaturalFinishReturnsToIdleShowingZero) {
     ASSERT_TRUE(driver_.PostAndSettle(WM_TC_REDRAW));
     const std::vector<uint32_t> zero = PaintedDisplay(driver_);
-    ASSERT_GT(std::count(zero.begin(), zero.end(), 0u), 100) << "the display never painted";
+    ASSERT_TRUE(LooksPainted(zero)) << "the display never painted";
     SetInterval({0, 0, 1, 500, 2});
     ASSERT_TRUE(driver_.SetText(IDC_SOUND, Wav("short.wav", 200)));
     ASSERT_TRUE(driver_.Click(IDC_START));
     ExpectBusy(kPauseCaption);
-    EXPECT_TRUE(Eventually([&] { return driver_.DisplayPixels() != zero; }))
-        << "the display never showed the running time";
+    EXPECT_TRUE(Eventually([&] {
+        const auto now = driver_.DisplayPixels();
+        return LooksPainted(now) && now != zero;
+    })) << "the display never showed the running time";
 
     ASSERT_TRUE(Eventually([&] { return driver_.Text(IDC_START) == kStartCaption; }, 30'000));
     ASSERT_TRUE(driver_.Settle());
@@ -281,7 +297,9 @@ TEST_F(MainDialogTest, NaturalFinishReturnsToIdleShowingZero) {
     EXPECT_TRUE((*g_music)->files().empty());
     // Any later repaint shows 00:00:00 000 again.
     ASSERT_TRUE(driver_.PostAndSettle(WM_TC_REDRAW));
-    EXPECT_TRUE(Eventually([&] { return driver_.DisplayPixels() == zero; }));
+    std::vector<uint32_t> last;
+    EXPECT_TRUE(Eventually([&] { return (last = driver_.DisplayPixels()) == zero; }))
+        << Differences(last, zero) << " pixels differ from the first picture";
 
     driver_.Click(IDC_QUIT);
     EXPECT_EQ(driver_.WaitForExit(), 0);
