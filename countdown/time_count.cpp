@@ -41,7 +41,9 @@ TimeCount Snapshot(const TimeCount& t) {
                      LoadField(t.millisecond), LoadField(t.count)};
 }
 
-void ClearTime(TimeCount& t) { SetFromMilliseconds(t, 0); }
+void ClearTime(TimeCount& t) {
+    SetFromMilliseconds(t, 0);
+}
 
 void ClearAll(TimeCount& t) {
     ClearTime(t);
