@@ -11,6 +11,7 @@
 #include "app/resource.h"
 #include "countdown/time_count.h"
 #include "countdown/time_count_thread.h"
+#include "countdown/timer.h"
 #include "sound/mci_music.h"
 #include "testing/wav_file.h"
 
@@ -323,11 +324,16 @@ TEST_F(MainDialogTest, QuitWhileRunningEndsWithCodeZeroAndNoThreadLeft) {
     const DWORD service = (*g_music)->threadId();
     ASSERT_NE(worker, 0u);
     ASSERT_NE(service, 0u);
+    // The run holds the timer-resolution guard.
+    EXPECT_EQ(g_timerPeriodUsers.load(), 1);
 
     ASSERT_TRUE(driver_.ClickAsync(IDC_QUIT));
     EXPECT_EQ(driver_.WaitForExit(), 0);
     EXPECT_TRUE(ThreadGone(worker));
     EXPECT_TRUE(ThreadGone(service));
+    // Released last: no user left and the coarse tick is back.
+    EXPECT_EQ(g_timerPeriodUsers.load(), 0);
+    EXPECT_EQ(g_tickSource.load(), g_timerPlatform.coarseTick);
 }
 
 TEST_F(MainDialogTest, BrowseKeepsThePathOnCancelAndTakesTheChosenFile) {
