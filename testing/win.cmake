@@ -2,4 +2,4 @@
 add_library(tocklet_testing_win STATIC
   ${CMAKE_CURRENT_LIST_DIR}/wav_file.cpp
   ${CMAKE_CURRENT_LIST_DIR}/process_counts.cpp)
-target_link_libraries(tocklet_testing_win PUBLIC tocklet_testing tocklet_options)
+target_link_libraries(tocklet_testing_win PUBLIC tocklet_testing tocklet_platform tocklet_options)

@@ -416,9 +416,15 @@ TEST(ThreadTest, ManyStartStopCyclesLeaveNoThreadBehind) {
 }
 
 TEST(ThreadTest, ManyStartStopCyclesLeaveNoHandleBehind) {
+    {
+        // The process's first thread may leave handles of its own for good.
+        CountingThread warmUp;
+        ASSERT_EQ(1, warmUp.Start());
+        ASSERT_EQ(1, warmUp.Stop());
+    }
     const int before = platform::CurrentHandleCount();
     if (before <= 0) {
-        GTEST_SKIP() << "the platform reports no handle count (Wine reports 0)";
+        GTEST_SKIP() << "the platform reports no handle count";
     }
     RunManyCycles();
     EXPECT_TRUE(WaitUntil([&] { return platform::CurrentHandleCount() <= before; }))
