@@ -24,6 +24,13 @@ int CEvent::Wait(uint32_t ms) {
     return platform::WaitForEvents(&handle, 1, ms) == 0 ? 1 : 0;
 }
 
+int CEvent::TakeSignal() {
+    // The OS event first: a Set landing in between leaves it signalled,
+    // which costs at most one extra wake-up.
+    platform::ResetEventObject(handle);
+    return signaled.exchange(0, std::memory_order_acq_rel);
+}
+
 int CEvent::IsSet() {
     return signaled.load(std::memory_order_acquire);
 }

@@ -40,6 +40,11 @@ public:
     int IsSet() override;
     platform::EventHandle GetHandle() override;
 
+    // Clears the event and returns the flag as it was, in one step for the
+    // flag: a Set that races with it is either taken here or left standing,
+    // never lost.
+    int TakeSignal();
+
 private:
     platform::EventHandle handle;
     // Written and read by different threads without a lock.

@@ -43,11 +43,30 @@ TEST(EventTest, WaitOnAnUnsignalledEventTimesOut) {
 TEST(EventTest, SetOnAnotherThreadReleasesAnEndlessWait) {
     CEvent event(0);
     std::atomic<int> result{-1};
-    std::thread waiter([&] { result = event.Wait(kInfiniteWait); });
-    EXPECT_TRUE(WaitUntil([] { return true; }));
+    std::atomic<bool> waiting{false};
+    std::thread waiter([&] {
+        waiting = true;
+        result = event.Wait(kInfiniteWait);
+    });
+    ASSERT_TRUE(WaitUntil([&] { return waiting.load(); }));
+    // Give the waiter time to block; the check below holds either way.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(-1, result.load());
     event.Set();
     waiter.join();
     EXPECT_EQ(1, result.load());
+}
+
+TEST(EventTest, TakeSignalClearsAndReportsTheFlag) {
+    for (int manual : {0, 1}) {
+        CEvent event(manual);
+        EXPECT_EQ(0, event.TakeSignal());
+        event.Set();
+        EXPECT_EQ(1, event.TakeSignal());
+        EXPECT_EQ(0, event.IsSet());
+        EXPECT_EQ(0, event.Wait(0)) << "the OS event stayed signalled";
+        EXPECT_EQ(0, event.TakeSignal());
+    }
 }
 
 TEST(EventTest, AutoResetReleasesOneWaiterPerSet) {

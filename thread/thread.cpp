@@ -108,6 +108,11 @@ int CThread::RequestStop() {
     CAutoLock guard(&lock);
     stopEvent.Set();  // before the release, so the released thread sees it
     if (suspended.load(std::memory_order_acquire) == 1) Resume();
+    {
+        // A thread parked by a pause not yet recorded as suspended leaves too.
+        std::lock_guard<std::mutex> gate(gateMutex);
+        gateChanged.notify_all();
+    }
     return 1;
 }
 
@@ -148,10 +153,15 @@ int CThread::Resume() {
 void CThread::ParkIfRequested() {
     if (!pauseRequested.load(std::memory_order_acquire) || !OnOwnThread()) return;
     std::unique_lock<std::mutex> gate(gateMutex);
-    if (!pauseRequested.load(std::memory_order_acquire)) return;
+    // A stopping thread never parks: a joiner holding the lock could not
+    // release it again.
+    const auto released = [this] {
+        return !pauseRequested.load(std::memory_order_acquire) || stopEvent.IsSet() != 0;
+    };
+    if (released()) return;
     parked = true;
     gateChanged.notify_all();
-    gateChanged.wait(gate, [this] { return !pauseRequested.load(std::memory_order_acquire); });
+    gateChanged.wait(gate, released);
     parked = false;
 }
 
@@ -178,7 +188,8 @@ int CThread::WaitForWake(uint32_t ms) {
     }
     const int woken = ConsumeWake();
     if (woken != 0 && !own && IsSuspended() == 1) Resume();
-    return result == platform::kWaitTimeout ? 1 : 0;
+    // A wake that lands just as the time runs out still counts as a wake.
+    return (result == platform::kWaitTimeout && woken == 0) ? 1 : 0;
 }
 
 int CThread::Wake() {
@@ -188,9 +199,7 @@ int CThread::Wake() {
 int CThread::ConsumeWake() {
     // Lock-free: the thread calls it from WaitForWake while a joiner may
     // hold the lock.
-    const int wasSet = wakeEvent.IsSet();
-    wakeEvent.Reset();
-    return wasSet;
+    return wakeEvent.TakeSignal();
 }
 
 uint32_t CThread::GetId() {

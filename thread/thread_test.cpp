@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <thread>  // also std::chrono; <chrono> breaks under CP932
 
@@ -299,6 +300,65 @@ TEST(ThreadTest, SuspendingAThreadThatEndedByItselfIsHarmless) {
     EXPECT_EQ(1, thread.Suspend());
     EXPECT_EQ(1, thread.Stop());
     EXPECT_EQ(0, thread.IsSuspended());
+}
+
+// Counts the waits that a wake ended, waiting in 1 ms slices.
+class SliceWaitingThread : public CThread {
+public:
+    ~SliceWaitingThread() override { Stop(); }
+    int Run() override {
+        while (ShouldContinue()) {
+            if (WaitForWake(1) == 0 && ShouldContinue()) ++wakes;
+        }
+        return 0;
+    }
+    std::atomic<int> wakes{0};
+};
+
+TEST(ThreadTest, EveryWakeEndsAWaitEvenAsTheWaitTimesOut) {
+    SliceWaitingThread thread;
+    ASSERT_EQ(1, thread.Start());
+    constexpr int kRounds = 1500;
+    int lost = 0;
+    for (int i = 0; i < kRounds; ++i) {
+        const int before = thread.wakes.load();
+        // Land the wake at a different point of the thread's 1 ms cycle.
+        std::this_thread::sleep_for(std::chrono::microseconds((i * 37) % 1500));
+        thread.Wake();
+        if (!WaitUntil([&] { return thread.wakes.load() != before; },
+                       std::chrono::milliseconds(2'000))) {
+            ++lost;
+        }
+    }
+    EXPECT_EQ(0, lost) << "wakes that never ended a wait, of " << kRounds;
+}
+
+TEST(ThreadTest, StopGetsThroughASuspendFromAnotherThread) {
+    // A pause requested by a second controller between Stop's request and
+    // its join must not park the stopping thread.
+    for (int round = 0; round < 300; ++round) {
+        CountingThread thread;
+        ASSERT_EQ(1, thread.Start());
+        std::atomic<bool> done{false};
+        std::thread pauser([&] {
+            while (!done.load()) {
+                if (thread.Suspend() == 1) thread.Resume();
+            }
+        });
+        std::atomic<bool> stopped{false};
+        std::thread stopper([&] {
+            thread.Stop();
+            stopped = true;
+        });
+        if (!WaitUntil([&] { return stopped.load(); }, std::chrono::seconds(30))) {
+            ADD_FAILURE() << "Stop hung in round " << round;
+            std::abort();  // the joined threads would hang the test program too
+        }
+        done = true;
+        pauser.join();
+        stopper.join();
+        EXPECT_EQ(1, thread.exits.load());
+    }
 }
 
 TEST(ThreadTest, WaitForWakeTimesOutWithNothingSignalled) {
