@@ -63,8 +63,10 @@ bool OpenIntervalSound(HWND dialog, uint32_t total, CMCIMusicFile** sound) {
         return false;
     }
     if (file->length() >= total) {
-        ShowError(dialog, kSoundTooLongText, 0);
+        // Closed before the box: the box's message loop may run the close
+        // of the whole dialog, sound service included.
         file->owner()->CloseFile(file);
+        ShowError(dialog, kSoundTooLongText, 0);
         return false;
     }
     *sound = file;

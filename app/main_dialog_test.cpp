@@ -203,6 +203,21 @@ TEST_F(MainDialogTest, RefusalsLeaveTheDialogIdleAndUsable) {
     EXPECT_EQ(driver_.WaitForExit(), 0);
 }
 
+TEST_F(MainDialogTest, ClosingWhileTheTooLongBoxIsUpEndsCleanly) {
+    // Another program may close the window while the box's own loop runs;
+    // the refused sound must not outlive the service that closes with it.
+    SetInterval({0, 0, 2, 0, 1});
+    ASSERT_TRUE(driver_.SetText(IDC_SOUND, Wav("two.wav", 2000)));
+    ASSERT_TRUE(driver_.ClickAsync(IDC_START));
+    HWND box = driver_.WaitForThreadWindow(app_test::kErrorCaption);
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE((*g_music)->files().empty()) << "the refused sound is still open under the box";
+    ASSERT_TRUE(PostMessageA(driver_.dialog(), WM_CLOSE, 0, 0));
+    ASSERT_TRUE(app_test::Eventually([] { return g_music->object == nullptr; }));
+    EXPECT_EQ(driver_.TakeErrorBox(), kSoundTooLongText);
+    EXPECT_EQ(driver_.WaitForExit(), 0);
+}
+
 TEST_F(MainDialogTest, StartPauseResumeStop) {
     SetInterval({0, 1, 0, 0, 0});
     ASSERT_TRUE(driver_.Click(IDC_START));
