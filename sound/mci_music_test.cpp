@@ -61,12 +61,15 @@ protected:
 TEST_F(RealSoundTest, OpensWavPlaysToOneSuccessfulEndAndReplaysFromTheStart) {
     CNoticeRecorder notices(music_->threadId());
     ASSERT_TRUE(notices.installed());
-    CMCIMusicFile* file = music_->OpenFile(Tone("tone.wav", 400).c_str());
+    // Long enough that a stall on a busy machine cannot end the play before
+    // the Stop below (a null output plays faster than real time).
+    constexpr uint32_t kToneMs = 3'000;
+    CMCIMusicFile* file = music_->OpenFile(Tone("tone.wav", kToneMs).c_str());
     ASSERT_NE(file, nullptr);
     const uint32_t device = file->deviceId();
     EXPECT_NE(device, 0u);
     EXPECT_EQ(file->flags(), CMCIMusicFile::kOpen);
-    EXPECT_NEAR(file->length(), 400u, kLengthSlackMs);
+    EXPECT_NEAR(file->length(), kToneMs, kLengthSlackMs);
     EXPECT_EQ(file->owner(), music_.get());
     EXPECT_EQ(file->callbackWindow(), music_->window());
 
