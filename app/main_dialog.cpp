@@ -84,7 +84,12 @@ bool StartCountdown(HWND dialog) {
     if (!OpenIntervalSound(dialog, total, &sound)) return false;
 
     g_worker->Assign(new CTimeCountThread(g_setting, dialog, sound));
-    (*g_worker)->Start();
+    if ((*g_worker)->Start() == 0) {
+        // No thread could be made: showing Running would be a lie, and
+        // nothing would ever finish it. Idle again, the sound closed.
+        g_worker->Release();
+        return false;
+    }
     EnableSettingFields(dialog, FALSE);
     return true;
 }

@@ -12,6 +12,8 @@
 #include "countdown/time_count.h"
 #include "countdown/time_count_thread.h"
 #include "countdown/timer.h"
+#include "platform/native_thread.h"
+#include "platform/native_thread.h"
 #include "sound/mci_music.h"
 #include "testing/wav_file.h"
 
@@ -216,6 +218,25 @@ TEST_F(MainDialogTest, ClosingWhileTheTooLongBoxIsUpEndsCleanly) {
     ASSERT_TRUE(app_test::Eventually([] { return g_music->object == nullptr; }));
     EXPECT_EQ(driver_.TakeErrorBox(), kSoundTooLongText);
     EXPECT_EQ(driver_.WaitForExit(), 0);
+}
+
+TEST_F(MainDialogTest, AWorkerThreadThatCannotStartLeavesTheDialogIdle) {
+    SetInterval({0, 0, 2, 0, 1});
+    ASSERT_TRUE(driver_.SetText(IDC_SOUND, Wav("short.wav", 100)));
+    const platform::StartThreadFunction real = platform::SetStartThreadForTesting(
+        [](platform::ThreadRoutine, void*) -> platform::ThreadHandle { return nullptr; });
+    const bool clicked = driver_.Click(IDC_START);
+    platform::SetStartThreadForTesting(real);
+    ASSERT_TRUE(clicked);
+    ExpectIdle();
+    EXPECT_TRUE((*g_music)->files().empty()) << "the sound of the failed start stays open";
+
+    // The next Start works as usual.
+    ASSERT_TRUE(driver_.Click(IDC_START));
+    ExpectBusy(kPauseCaption);
+    ASSERT_TRUE(driver_.Click(IDC_STOP));
+    ASSERT_TRUE(driver_.Settle());
+    ExpectIdle();
 }
 
 TEST_F(MainDialogTest, StartPauseResumeStop) {
