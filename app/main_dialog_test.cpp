@@ -13,7 +13,6 @@
 #include "countdown/time_count_thread.h"
 #include "countdown/timer.h"
 #include "platform/native_thread.h"
-#include "platform/native_thread.h"
 #include "sound/mci_music.h"
 #include "testing/wav_file.h"
 
