@@ -4,6 +4,7 @@
 
 #include "app/app_entry.h"
 #include "app/resource.h"
+#include "testing/window_pixels.h"
 
 namespace app_test {
 
@@ -185,32 +186,7 @@ bool DialogDriver::HasIcon(HWND box) {
 }
 
 std::vector<uint32_t> DialogDriver::DisplayPixels() const {
-    HWND display = Item(IDC_DISPLAY);
-    RECT client = {};
-    GetClientRect(display, &client);
-    const int width = client.right;
-    const int height = client.bottom;
-    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height, 0);
-    if (width <= 0 || height <= 0) return pixels;
-    HDC windowDC = GetDC(display);
-    HDC copyDC = CreateCompatibleDC(windowDC);
-    HBITMAP copy = CreateCompatibleBitmap(windowDC, width, height);
-    HGDIOBJ old = SelectObject(copyDC, copy);
-    BitBlt(copyDC, 0, 0, width, height, windowDC, 0, 0, SRCCOPY);
-    SelectObject(copyDC, old);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    GetDIBits(copyDC, copy, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
-    DeleteObject(copy);
-    DeleteDC(copyDC);
-    ReleaseDC(display, windowDC);
-    for (uint32_t& p : pixels) p &= 0x00FFFFFFu;
-    return pixels;
+    return testing_support::ReadClientPixels(Item(IDC_DISPLAY));
 }
 
 }  // namespace app_test

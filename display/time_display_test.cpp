@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/resource.h"
+#include "testing/window_pixels.h"
 
 namespace {
 
@@ -67,28 +68,7 @@ public:
     }
 
     // The control's pixels, read back through its own device context.
-    std::vector<uint32_t> Pixels() const {
-        std::vector<uint32_t> pixels(static_cast<std::size_t>(kWidth) * kHeight, 0);
-        HDC windowDC = GetDC(display_);
-        HDC copyDC = CreateCompatibleDC(windowDC);
-        HBITMAP copy = CreateCompatibleBitmap(windowDC, kWidth, kHeight);
-        HGDIOBJ old = SelectObject(copyDC, copy);
-        BitBlt(copyDC, 0, 0, kWidth, kHeight, windowDC, 0, 0, SRCCOPY);
-        SelectObject(copyDC, old);
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = kWidth;
-        info.bmiHeader.biHeight = -kHeight;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        GetDIBits(copyDC, copy, 0, kHeight, pixels.data(), &info, DIB_RGB_COLORS);
-        DeleteObject(copy);
-        DeleteDC(copyDC);
-        ReleaseDC(display_, windowDC);
-        for (uint32_t& p : pixels) p &= 0x00FFFFFFu;
-        return pixels;
-    }
+    std::vector<uint32_t> Pixels() const { return testing_support::ReadClientPixels(display_); }
 
     // Paints the control a colour the display never uses, so a later read
     // shows whether the display painted.
