@@ -8,6 +8,7 @@
 
 #include "app/dialog_driver.h"
 #include "app/resource.h"
+#include "testing/process_window.h"
 
 namespace {
 
@@ -21,24 +22,7 @@ std::string ProgramPath() {
     return path + "tocklet.exe";  // built beside this test program
 }
 
-struct Search {
-    DWORD pid;
-    HWND found;
-};
-
-BOOL CALLBACK MatchDialog(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<Search*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    char title[64] = {};
-    GetWindowTextA(window, title, sizeof title);
-    if (pid == search->pid && IsWindowVisible(window) &&
-        std::string(title) == "Tocklet Version 0.01") {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
+constexpr char kDialogCaption[] = "Tocklet Version 0.01";
 
 std::string ItemText(HWND dialog, int id) {
     char text[256] = {};
@@ -73,12 +57,12 @@ public:
     bool started() const { return started_; }
 
     HWND WaitForDialog() const {
-        Search search{process_.dwProcessId, nullptr};
+        HWND found = nullptr;
         Eventually([&] {
-            EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&search));
-            return search.found != nullptr;
+            found = testing_support::FindVisibleWindow(process_.dwProcessId, kDialogCaption);
+            return found != nullptr;
         });
-        return search.found;
+        return found;
     }
 
     // The exit code, or STILL_ACTIVE when it did not end in time.

@@ -2,5 +2,6 @@
 add_library(tocklet_testing_win STATIC
   ${CMAKE_CURRENT_LIST_DIR}/wav_file.cpp
   ${CMAKE_CURRENT_LIST_DIR}/process_counts.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/window_pixels.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/window_pixels.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/process_window.cpp)
 target_link_libraries(tocklet_testing_win PUBLIC tocklet_testing tocklet_platform tocklet_options gdi32 user32)

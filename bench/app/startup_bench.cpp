@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "testing/process_window.h"
+
 namespace {
 
 constexpr char kDialogCaption[] = "Tocklet Version 0.01";
@@ -21,23 +23,6 @@ std::string DefaultExePath() {
     dir.resize(dir.find_last_of("\\/") + 1);
     // build/<preset>/bench/app/ -> build/<preset>/app/
     return dir + "..\\..\\app\\" TOCKLET_EXE_NAME;
-}
-
-struct Search {
-    DWORD pid;
-    HWND found;
-};
-
-BOOL CALLBACK MatchVisibleDialog(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<Search*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid != search->pid || !IsWindowVisible(window)) return TRUE;
-    char title[64] = {};
-    GetWindowTextA(window, title, sizeof title);
-    if (std::string(title) != kDialogCaption) return TRUE;
-    search->found = window;
-    return FALSE;
 }
 
 // Milliseconds to the visible dialog, or a negative value on failure.
@@ -54,21 +39,21 @@ double MeasureOnce(const std::string& exe, DWORD* exitCode) {
         std::printf("cannot start %s (error %lu)\n", exe.c_str(), GetLastError());
         return -1;
     }
-    Search search{process.dwProcessId, nullptr};
     double elapsed = -1;
+    HWND found = nullptr;
     for (;;) {
-        EnumWindows(MatchVisibleDialog, reinterpret_cast<LPARAM>(&search));
+        found = testing_support::FindVisibleWindow(process.dwProcessId, kDialogCaption);
         QueryPerformanceCounter(&now);
         const double ms = 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) /
                           static_cast<double>(frequency.QuadPart);
-        if (search.found != nullptr) {
+        if (found != nullptr) {
             elapsed = ms;
             break;
         }
         if (ms > kDeadlineMs || WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0) break;
         Sleep(1);
     }
-    if (search.found != nullptr) PostMessageA(search.found, WM_CLOSE, 0, 0);
+    if (found != nullptr) PostMessageA(found, WM_CLOSE, 0, 0);
     if (WaitForSingleObject(process.hProcess, kDeadlineMs) != WAIT_OBJECT_0) {
         TerminateProcess(process.hProcess, 1);
         WaitForSingleObject(process.hProcess, kDeadlineMs);
