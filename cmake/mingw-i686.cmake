@@ -8,6 +8,8 @@ set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# scripts/lib/wine-env.sh puts a `wine` first on PATH that runs this machine's
+# loader, whatever /usr/bin/wine would pick.
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)
 # Static runtime: Wine then needs no MinGW DLLs beside the programs.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
