@@ -1,14 +1,79 @@
-# Sourced by the scripts and tests: a private Wine prefix under build/, the
-# Japanese locale, no debug chatter, no Mono/Gecko prompts, and a null ALSA
-# output so that plays complete on machines without a sound card.
+# Sourced by the scripts and tests: the one place that decides how Windows
+# programs run on this host. For each machine (i686, x86_64) it names Wine's
+# loader and server outright, never trusting /usr/bin/wine's choice (which
+# takes the 32-bit loader whenever it is installed, even where the kernel
+# cannot run it), and gives each machine a private prefix under build/.
+# Also: the Japanese locale, no debug chatter, no Mono/Gecko prompts.
+#
+#   tocklet_wine_use MACHINE    i686 or x86_64; sourcing picks the preferred
+#                               one (TOCKLET_WINE_MACHINE, else i686 where the
+#                               host runs 32-bit programs, else x86_64)
+#   tocklet_wine_sound MODE     null (default: a sink that swallows audio, for
+#                               tests and the headless tour) or desktop (the
+#                               user's own sound server or ALSA device)
+#   tocklet_wine_prefix         creates the machine's prefix once
 TOCKLET_ROOT=${TOCKLET_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
-export WINEPREFIX=${WINEPREFIX:-$TOCKLET_ROOT/build/wineprefix}
-export WINEARCH=win32
+source "$TOCKLET_ROOT/scripts/lib/host.sh"
+
+tocklet_wine_use() {
+    case $1 in
+        i686)
+            WINELOADER=/usr/lib/wine/wine
+            WINESERVER=/usr/lib/wine/wineserver32
+            WINEARCH=win32
+            ;;
+        x86_64)
+            WINELOADER=/usr/lib/wine/wine64
+            WINESERVER=/usr/lib/wine/wineserver64
+            WINEARCH=win64
+            ;;
+        *)
+            echo "wine-env: unknown machine '$1' (i686 or x86_64)" >&2
+            return 1
+            ;;
+    esac
+    TOCKLET_WINE_MACHINE=$1
+    WINEPREFIX=$TOCKLET_ROOT/build/wineprefix-$1
+    export TOCKLET_WINE_MACHINE WINELOADER WINESERVER WINEARCH WINEPREFIX
+}
+
+# The Wine of the chosen machine first on PATH: `wine`, `wineserver`,
+# `wineboot` and `winepath`, for these scripts, ctest's emulator and the tests.
+case ":$PATH:" in
+    *":$TOCKLET_ROOT/scripts/lib/winebin:"*) ;;
+    *) export PATH="$TOCKLET_ROOT/scripts/lib/winebin:$PATH" ;;
+esac
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES="mscoree,mshtml=;winepulse.drv=d"
 export LANG=ja_JP.UTF-8
 export LC_ALL=ja_JP.UTF-8
-export ALSA_CONFIG_PATH=$TOCKLET_ROOT/scripts/lib/asound-null.conf
+
+tocklet_wine_sound() {
+    case $1 in
+        null)
+            # Plays complete without a sound card, and no test sounds on a desk.
+            export WINEDLLOVERRIDES="mscoree,mshtml=;winepulse.drv=d"
+            export ALSA_CONFIG_PATH=$TOCKLET_ROOT/scripts/lib/asound-null.conf
+            ;;
+        desktop)
+            unset ALSA_CONFIG_PATH
+            if command -v pactl >/dev/null 2>&1 && pactl info >/dev/null 2>&1; then
+                # PulseAudio, or PipeWire's pulse server: Wine's pulse driver.
+                export WINEDLLOVERRIDES="mscoree,mshtml="
+                TOCKLET_WINE_SOUND_OUT="the sound server ($(pactl info 2>/dev/null |
+                    sed -n 's/^Server Name: //p'))"
+            else
+                export WINEDLLOVERRIDES="mscoree,mshtml=;winepulse.drv=d"
+                TOCKLET_WINE_SOUND_OUT="ALSA's default device"
+            fi
+            ;;
+        *)
+            echo "wine-env: unknown sound mode '$1' (null or desktop)" >&2
+            return 1
+            ;;
+    esac
+    TOCKLET_WINE_SOUND=$1
+    export TOCKLET_WINE_SOUND TOCKLET_WINE_SOUND_OUT
+}
 
 # The dialog asks for the usual Japanese system fonts by name; map them to the
 # IPA fonts so the text has the metrics the layout was made for.
@@ -25,6 +90,10 @@ tocklet_wine_fonts() {
 
 # Creates the prefix once (about 20 s); later calls return at once.
 tocklet_wine_prefix() {
+    if [ ! -x "$WINELOADER" ]; then
+        echo "wine-env: $WINELOADER is missing (scripts/setup installs it)" >&2
+        return 1
+    fi
     mkdir -p "$(dirname "$WINEPREFIX")"
     (
         flock 9
@@ -32,14 +101,15 @@ tocklet_wine_prefix() {
             rm -rf "$WINEPREFIX"
             wineboot --init >/dev/null 2>&1
             wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-            wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /t REG_SZ /d alsa /f >/dev/null 2>&1
+            tocklet_wine_fonts
             wineserver -w
             touch "$WINEPREFIX/.tocklet-ready"
         fi
-        if [ ! -f "$WINEPREFIX/.tocklet-fonts" ]; then
-            tocklet_wine_fonts
-            wineserver -w
-            touch "$WINEPREFIX/.tocklet-fonts"
-        fi
     ) 9>"$WINEPREFIX.lock"
 }
+
+if [ -z "${TOCKLET_WINE_MACHINE:-}" ]; then
+    if tocklet_host_runs_32bit; then TOCKLET_WINE_MACHINE=i686; else TOCKLET_WINE_MACHINE=x86_64; fi
+fi
+tocklet_wine_use "$TOCKLET_WINE_MACHINE"
+tocklet_wine_sound "${TOCKLET_WINE_SOUND:-null}"
