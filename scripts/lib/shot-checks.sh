@@ -1,5 +1,7 @@
-# Sourced by scripts/tour --check: reads the tour's screenshots back with OCR
-# and checks what a person would see. Uses ok/bad/expect from the tour.
+# Sourced by scripts/tour --check: checks each step's dialog state (read from
+# its windows by the probe) and, with OCR, what only the pixels show: the
+# Japanese text rendered and the display's digits. Uses ok/bad/expect from
+# the tour.
 
 # The text of a screenshot, spaces removed (OCR spaces CJK text unevenly).
 ocr_text() {
@@ -20,6 +22,9 @@ display_ms() {
 }
 
 has_text() { grep -qF -- "$2" <<<"$(ocr_text "$1")"; }
+# in_state <name> <state>: the probe saw the dialog in this state at that step
+# (Start caption, Start and Stop enabled, setting controls enabled or not).
+in_state() { grep -qx "state=$2" "$dir/$1.state" 2>/dev/null; }
 lacks_text() { ! grep -qF -- "$2" <<<"$(ocr_text "$1")"; }
 
 check_shots() {
@@ -29,7 +34,8 @@ check_shots() {
     expect "Japanese captions rendered (sound label)" has_text "$idle" "インターバル時間でのサウンド"
     expect "no unrenderable text boxes" lacks_text "$idle" "???"
     expect "idle display shows 00:00:00 000" test "$(display_ms "$idle")" = 0
-    expect "idle Start caption" has_text "$idle" "開始"
+    expect "idle: Start \"開始(&C)\", Stop disabled, settings enabled" in_state 01-idle idle
+    expect "running: Start \"中断(&A)\", Stop enabled, settings disabled" in_state 03-running running
 
     local r1 r2 p1 p2
     r1=$(display_ms "$dir/03-running.png")
@@ -43,9 +49,9 @@ check_shots() {
     p2=$(display_ms "$dir/04-paused-later.png")
     echo "  paused display: ${p1:-?} ms, then ${p2:-?} ms"
     expect "paused display is frozen" test -n "$p1" -a "${p1:-x}" = "${p2:-y}" -a "${p1:-0}" -gt 0
-    expect "paused Resume caption" has_text "$dir/04-paused.png" "再開"
+    expect "paused: Start \"再開(&R)\", Stop enabled, settings disabled" in_state 04-paused paused
 
     local done=$dir/06-finished.png
     expect "finished display shows 00:00:00 000" test "$(display_ms "$done")" = 0
-    expect "finished Start caption back" has_text "$done" "開始"
+    expect "finished: back to idle (Start \"開始(&C)\", Stop disabled)" in_state 06-finished idle
 }

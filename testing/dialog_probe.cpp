@@ -1,0 +1,122 @@
+// tocklet_probe.exe: reads the running program's dialog state from its
+// windows, for the end-to-end tour, which must not judge captions and enabled
+// states by OCR.
+//
+//   tocklet_probe.exe                      prints the state once
+//   tocklet_probe.exe --wait STATE [MS]    waits (default 10 s) until the
+//                                          dialog is in STATE: idle,
+//                                          running or paused
+// Prints "key=value" lines (text in UTF-8). Exit code: 0 when found (and in
+// STATE), 1 when the wait ran out, 2 when there is no dialog.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "app/resource.h"
+
+namespace {
+
+constexpr char kCaption[] = "Tocklet Version 0.01";
+constexpr DWORD kDefaultWaitMs = 10'000;
+constexpr DWORD kPollMs = 50;
+constexpr UINT kReplyMs = 5'000;
+constexpr int kSettingFields[] = {IDC_HOUR,  IDC_MINUTE, IDC_SECOND, IDC_MSEC,
+                                  IDC_COUNT, IDC_SOUND,  IDC_BROWSE};
+
+// The Start button's caption in each state (CP932, as the dialog sets it).
+struct StateCaption {
+    const char* state;
+    const char* caption;
+    bool running;  // Stop enabled, settings disabled
+};
+constexpr StateCaption kStates[] = {
+    {"idle", "開始(&C)", false},
+    {"running", "中断(&A)", true},
+    {"paused", "再開(&R)", true},
+};
+
+std::string Utf8(const std::string& cp932) {
+    wchar_t wide[512] = {};
+    char utf8[1024] = {};
+    const int n = MultiByteToWideChar(932, 0, cp932.c_str(), -1, wide, 512);
+    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, nullptr, nullptr);
+    return utf8;
+}
+
+// A hung program must not hang the probe: every read has a reply limit.
+std::string ItemText(HWND dialog, int id) {
+    char text[512] = {};
+    DWORD_PTR length = 0;
+    SendMessageTimeoutA(GetDlgItem(dialog, id), WM_GETTEXT, sizeof text,
+                        reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, kReplyMs, &length);
+    return text;
+}
+
+struct DialogState {
+    std::string start;
+    bool startEnabled = false;
+    bool stopEnabled = false;
+    int settingsEnabled = 0;  // of the seven setting controls
+    std::string state;        // idle, running, paused, or "other"
+};
+
+DialogState Read(HWND dialog) {
+    DialogState s;
+    s.start = ItemText(dialog, IDC_START);
+    s.startEnabled = IsWindowEnabled(GetDlgItem(dialog, IDC_START)) != FALSE;
+    s.stopEnabled = IsWindowEnabled(GetDlgItem(dialog, IDC_STOP)) != FALSE;
+    for (int id : kSettingFields)
+        s.settingsEnabled += IsWindowEnabled(GetDlgItem(dialog, id)) ? 1 : 0;
+    s.state = "other";
+    const int all = static_cast<int>(std::size(kSettingFields));
+    for (const auto& candidate : kStates) {
+        const bool controlsMatch = candidate.running ? s.stopEnabled && s.settingsEnabled == 0
+                                                     : !s.stopEnabled && s.settingsEnabled == all;
+        if (s.start == candidate.caption && s.startEnabled && controlsMatch)
+            s.state = candidate.state;
+    }
+    return s;
+}
+
+void Print(HWND dialog, const DialogState& s) {
+    std::printf("state=%s\n", s.state.c_str());
+    std::printf("start_caption=%s\n", Utf8(s.start).c_str());
+    std::printf("start_enabled=%d\n", s.startEnabled ? 1 : 0);
+    std::printf("stop_enabled=%d\n", s.stopEnabled ? 1 : 0);
+    std::printf("settings_enabled=%d/%d\n", s.settingsEnabled,
+                static_cast<int>(std::size(kSettingFields)));
+    for (int id : {IDC_HOUR, IDC_MINUTE, IDC_SECOND, IDC_MSEC, IDC_COUNT})
+        std::printf("field_%d=%s\n", id, ItemText(dialog, id).c_str());
+    std::printf("sound=%s\n", Utf8(ItemText(dialog, IDC_SOUND)).c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const char* want = nullptr;
+    DWORD waitMs = 0;
+    if (argc >= 3 && std::strcmp(argv[1], "--wait") == 0) {
+        want = argv[2];
+        waitMs =
+            argc >= 4 ? static_cast<DWORD>(std::strtoul(argv[3], nullptr, 10)) : kDefaultWaitMs;
+    }
+    const DWORD start = GetTickCount();
+    for (;;) {
+        HWND dialog = FindWindowA(nullptr, kCaption);
+        const bool late = GetTickCount() - start >= waitMs;
+        if (dialog) {
+            const DialogState s = Read(dialog);
+            if (!want || s.state == want || late) {
+                Print(dialog, s);
+                return !want || s.state == want ? 0 : 1;
+            }
+        } else if (late) {
+            std::printf("state=none\n");
+            return 2;
+        }
+        Sleep(kPollMs);
+    }
+}
