@@ -13,6 +13,9 @@ else()
     # Narrow literals are CP932, as the "A" API and the resources expect.
     target_compile_options(tocklet_options INTERFACE ${TOCKLET_GCC_CHARSET_FLAGS})
   endif()
+  # Release code names no checkout path (__FILE__), whatever the clone's place.
+  target_compile_options(tocklet_options INTERFACE
+    "$<$<CONFIG:Release,MinSizeRel>:-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=>")
 endif()
 if(WIN32)
   target_compile_definitions(tocklet_options INTERFACE WIN32_LEAN_AND_MEAN NOMINMAX

@@ -1,0 +1,134 @@
+#!/usr/bin/env python3
+"""The byte-exact parts of scripts/package.
+
+  package.py check EXE VERSION     the exe carries no link time or debug
+                                   directory, and its version record and
+                                   dialog caption name VERSION
+  package.py zip OUT EPOCH FILE... a zip whose bytes depend only on the
+                                   files' names and contents and EPOCH
+  package.py compare DIR DIR VERSION
+                                   every file of both folders byte for byte,
+                                   and the first folder's exes checked
+check and compare print one line per check; compare ends with
+"reproducible: yes" (or the first differing file) and "N passed, M failed".
+"""
+import hashlib
+import os
+import re
+import struct
+import subprocess
+import sys
+import time
+import zipfile
+
+WINDRES = {0x014C: "i686-w64-mingw32-windres", 0x8664: "x86_64-w64-mingw32-windres"}
+
+
+class Checks:
+    def __init__(self):
+        self.passed = 0
+        self.failed = 0
+
+    def expect(self, label, ok, detail=""):
+        if ok:
+            self.passed += 1
+            print(f"  ok: {label}")
+        else:
+            self.failed += 1
+            print(f"  FAILED: {label}" + (f" ({detail})" if detail else ""))
+        return ok
+
+    def close(self):
+        print(f"{self.passed} passed, {self.failed} failed")
+        return 1 if self.failed else 0
+
+
+def check(exe, version, checks):
+    with open(exe, "rb") as f:
+        data = f.read()
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    machine, _, stamp = struct.unpack_from("<HHI", data, pe + 4)
+    optional = pe + 24
+    magic = struct.unpack_from("<H", data, optional)[0]
+    # Data directory 6 (debug) follows the 96 or 112 bytes of fixed fields.
+    directories = optional + (112 if magic == 0x20B else 96)
+    debug_rva, debug_size = struct.unpack_from("<II", data, directories + 6 * 8)
+    exe = os.path.relpath(exe)
+    checks.expect(f"{exe}: no link time in the PE header", stamp == 0, f"TimeDateStamp {stamp:#x}")
+    checks.expect(f"{exe}: no debug directory", debug_size == 0, f"{debug_size} bytes at {debug_rva:#x}")
+    rc = subprocess.run([WINDRES[machine], "-i", exe, "-O", "rc"], capture_output=True, text=True)
+    found = {key: re.findall(rf'VALUE "{key}", "([^"]*)"', rc.stdout)
+             for key in ("FileVersion", "ProductVersion")}
+    found["caption"] = re.findall(r'^CAPTION "Tocklet Version ([^"]*)"', rc.stdout, re.M)
+    checks.expect(f"{exe}: version record and caption say {version}",
+                  rc.returncode == 0 and all(v == [version] for v in found.values()),
+                  rc.stderr.strip() or str(found))
+
+
+def write_zip(out, epoch, files):
+    # Fixed order, time, permissions and creator: nothing of the file system
+    # or the clock reaches the archive. Zip times are local times without a
+    # zone; the commit time in UTC is as good as any and the same everywhere.
+    stamp = time.gmtime(epoch)[:6]
+    with zipfile.ZipFile(out + ".tmp", "w") as z:
+        for path in files:
+            name = os.path.basename(path)
+            info = zipfile.ZipInfo(name, date_time=stamp)
+            info.compress_type = zipfile.ZIP_DEFLATED
+            info.create_system = 3  # Unix, so the modes below are read back
+            mode = 0o755 if name.endswith(".exe") else 0o644
+            info.external_attr = (0o100000 | mode) << 16
+            with open(path, "rb") as f:
+                z.writestr(info, f.read(), compresslevel=9)
+    os.replace(out + ".tmp", out)
+
+
+def files_under(root):
+    # Deepest first: an exe that differs is named before the zip and the sums
+    # that differ because of it.
+    names = (os.path.relpath(os.path.join(d, f), root) for d, _, fs in os.walk(root) for f in fs)
+    return sorted(names, key=lambda n: (-n.count(os.sep), n))
+
+
+def sha256(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
+
+
+def compare(first, second, version, checks):
+    a, b = files_under(first), files_under(second)
+    for name in a:
+        if name.endswith(".exe"):
+            check(os.path.join(first, name), version, checks)
+    checks.expect("the same files", a == b,
+                  f"only in {first}: {sorted(set(a) - set(b))}; only in {second}: {sorted(set(b) - set(a))}")
+    differing = []
+    for name in a:
+        if name not in b:
+            continue
+        one, two = sha256(os.path.join(first, name)), sha256(os.path.join(second, name))
+        if not checks.expect(f"{name} {one}", one == two, f"second build: {two}"):
+            differing.append(name)
+    if differing or a != b:
+        print(f"reproducible: no (first differing file: {(differing or sorted(set(a) ^ set(b)))[0]})")
+    else:
+        print("reproducible: yes")
+
+
+def main(argv):
+    checks = Checks()
+    if len(argv) == 3 and argv[0] == "check":
+        check(argv[1], argv[2], checks)
+        return 1 if checks.failed else 0
+    elif len(argv) >= 4 and argv[0] == "zip":
+        write_zip(argv[1], int(argv[2]), argv[3:])
+        return 0
+    elif len(argv) == 4 and argv[0] == "compare":
+        compare(argv[1], argv[2], argv[3], checks)
+    else:
+        sys.exit(__doc__)
+    return checks.close()
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
