@@ -53,7 +53,7 @@ def check(exe, version, checks):
     # Data directory 6 (debug) follows the 96 or 112 bytes of fixed fields.
     directories = optional + (112 if magic == 0x20B else 96)
     debug_rva, debug_size = struct.unpack_from("<II", data, directories + 6 * 8)
-    exe = os.path.relpath(exe)
+    exe = os.path.join(os.path.basename(os.path.dirname(exe)), os.path.basename(exe))
     checks.expect(f"{exe}: no link time in the PE header", stamp == 0, f"TimeDateStamp {stamp:#x}")
     checks.expect(f"{exe}: no debug directory", debug_size == 0, f"{debug_size} bytes at {debug_rva:#x}")
     rc = subprocess.run([WINDRES[machine], "-i", exe, "-O", "rc"], capture_output=True, text=True)
