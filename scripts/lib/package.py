@@ -53,14 +53,14 @@ def check(exe, version, checks):
     # Data directory 6 (debug) follows the 96 or 112 bytes of fixed fields.
     directories = optional + (112 if magic == 0x20B else 96)
     debug_rva, debug_size = struct.unpack_from("<II", data, directories + 6 * 8)
-    exe = os.path.join(os.path.basename(os.path.dirname(exe)), os.path.basename(exe))
-    checks.expect(f"{exe}: no link time in the PE header", stamp == 0, f"TimeDateStamp {stamp:#x}")
-    checks.expect(f"{exe}: no debug directory", debug_size == 0, f"{debug_size} bytes at {debug_rva:#x}")
+    label = os.path.join(os.path.basename(os.path.dirname(exe)), os.path.basename(exe))
+    checks.expect(f"{label}: no link time in the PE header", stamp == 0, f"TimeDateStamp {stamp:#x}")
+    checks.expect(f"{label}: no debug directory", debug_size == 0, f"{debug_size} bytes at {debug_rva:#x}")
     rc = subprocess.run([WINDRES[machine], "-i", exe, "-O", "rc"], capture_output=True, text=True)
     found = {key: re.findall(rf'VALUE "{key}", "([^"]*)"', rc.stdout)
              for key in ("FileVersion", "ProductVersion")}
     found["caption"] = re.findall(r'^CAPTION "Tocklet Version ([^"]*)"', rc.stdout, re.M)
-    checks.expect(f"{exe}: version record and caption say {version}",
+    checks.expect(f"{label}: version record and caption say {version}",
                   rc.returncode == 0 and all(v == [version] for v in found.values()),
                   rc.stderr.strip() or str(found))
 
