@@ -2,8 +2,9 @@
 """The byte-exact parts of scripts/package.
 
   package.py check EXE VERSION     the exe carries no link time or debug
-                                   directory, and its version record and
-                                   dialog caption name VERSION
+                                   directory, needs no DLL beside it, and
+                                   its version record and dialog caption
+                                   name VERSION
   package.py zip OUT EPOCH FILE... a zip whose bytes depend only on the
                                    files' names and contents and EPOCH
   package.py compare DIR DIR VERSION
@@ -21,7 +22,10 @@ import sys
 import time
 import zipfile
 
-WINDRES = {0x014C: "i686-w64-mingw32-windres", 0x8664: "x86_64-w64-mingw32-windres"}
+TOOLS = {0x014C: "i686-w64-mingw32-", 0x8664: "x86_64-w64-mingw32-"}
+# What every Windows has: the exe needs nothing beside it (static runtime).
+SYSTEM_DLLS = {"advapi32.dll", "comctl32.dll", "comdlg32.dll", "gdi32.dll", "kernel32.dll",
+               "msvcrt.dll", "ole32.dll", "shell32.dll", "user32.dll", "winmm.dll"}
 
 
 class Checks:
@@ -56,7 +60,11 @@ def check(exe, version, checks):
     label = os.path.join(os.path.basename(os.path.dirname(exe)), os.path.basename(exe))
     checks.expect(f"{label}: no link time in the PE header", stamp == 0, f"TimeDateStamp {stamp:#x}")
     checks.expect(f"{label}: no debug directory", debug_size == 0, f"{debug_size} bytes at {debug_rva:#x}")
-    rc = subprocess.run([WINDRES[machine], "-i", exe, "-O", "rc"], capture_output=True, text=True)
+    dump = subprocess.run([TOOLS[machine] + "objdump", "-p", exe], capture_output=True, text=True)
+    dlls = {d.lower() for d in re.findall(r"DLL Name: (\S+)", dump.stdout)}
+    checks.expect(f"{label}: imports Windows system DLLs only", dlls and dlls <= SYSTEM_DLLS,
+                  ", ".join(sorted(dlls - SYSTEM_DLLS)) or dump.stderr.strip())
+    rc = subprocess.run([TOOLS[machine] + "windres", "-i", exe, "-O", "rc"], capture_output=True, text=True)
     found = {key: re.findall(rf'VALUE "{key}", "([^"]*)"', rc.stdout)
              for key in ("FileVersion", "ProductVersion")}
     found["caption"] = re.findall(r'^CAPTION "Tocklet Version ([^"]*)"', rc.stdout, re.M)
