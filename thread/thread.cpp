@@ -103,6 +103,9 @@ int CThread::RequestStop() {
     if (OnOwnThread()) {
         // A joiner may hold the lock; the thread must not wait for it.
         stopEvent.Set();
+        // A Suspend waiting for a park must learn that none will come.
+        std::lock_guard<std::mutex> gate(gateMutex);
+        gateChanged.notify_all();
         return 1;
     }
     CAutoLock guard(&lock);
@@ -125,9 +128,18 @@ int CThread::Suspend() {
     }
     {
         std::unique_lock<std::mutex> gate(gateMutex);
+        // A stopping thread never parks, so waiting for it would never end.
+        const auto stopping = [this] { return stopEvent.IsSet() != 0; };
+        if (!ended && stopping()) return 0;
         pauseRequested.store(true, std::memory_order_release);
         pauseEvent.Set();
-        gateChanged.wait(gate, [this] { return parked || ended; });
+        gateChanged.wait(gate, [&] { return parked || ended || stopping(); });
+        if (!parked && !ended) {
+            // Withdrawn: a standing pause would end each of its waits at once.
+            pauseRequested.store(false, std::memory_order_release);
+            pauseEvent.Reset();
+            return 0;
+        }
     }
     suspended.store(1, std::memory_order_release);
     return 1;
@@ -178,13 +190,15 @@ int CThread::WaitForWake(uint32_t ms) {
     const platform::EventHandle events[] = {wakeEvent.GetHandle(), stopEvent.GetHandle(),
                                             pauseEvent.GetHandle()};
     // Only the thread itself parks; another caller ignores pause requests.
-    const uint32_t count = own ? 3u : 2u;
+    uint32_t count = own ? 3u : 2u;
     const auto start = std::chrono::steady_clock::now();
     uint32_t result = 0;
     for (;;) {
         result = platform::WaitForEvents(events, count, Remaining(ms, start));
         if (result != kPauseIndex) break;
         ParkIfRequested();
+        // A stopping thread does not park: the pause would end every wait at once.
+        if (stopEvent.IsSet() != 0) count = 2;
     }
     const int woken = ConsumeWake();
     if (woken != 0 && !own && IsSuspended() == 1) Resume();

@@ -36,8 +36,9 @@ public:
 // arbitrary instruction may hold the heap or loader lock and hang whoever
 // suspended it. Suspend asks the thread to park and returns once it has
 // parked in ShouldContinue or WaitForWake, or has ended; the parked thread
-// does no work until Resume or a stop request. A routine that wants to be
-// suspendable therefore polls ShouldContinue (or waits in WaitForWake).
+// does no work until Resume or a stop request. A stopping thread never parks,
+// so it cannot be held. A routine that wants to be suspendable therefore
+// polls ShouldContinue (or waits in WaitForWake).
 class CThread : public IThread {
 public:
     CThread();
@@ -62,7 +63,8 @@ public:
     int ShouldContinue() override;
     int RequestStop() override;
     // 1 when the thread is now held (parked or ended); 0 with no thread,
-    // when already suspended, or on the thread itself.
+    // when already suspended, on the thread itself, or when it is stopping
+    // (a stop was requested, also while waiting, and it has not ended).
     int Suspend() override;
     // 1 when the thread was released now; 0 with no thread or not suspended.
     int Resume() override;

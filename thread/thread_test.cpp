@@ -423,6 +423,71 @@ TEST(ThreadTest, AThreadWaitingForWakeIsWokenSuspendedAndStopped) {
     EXPECT_EQ(nullptr, thread.GetHandle());
 }
 
+// Winds down through a timed wait after the stop request, whose signal an
+// earlier wait has already used up, then stays until released.
+class WindingDownThread : public CThread {
+public:
+    static constexpr uint32_t kWindDownMs = 200;
+
+    explicit WindingDownThread(bool stopsItself) : stopsItself(stopsItself) {}
+    ~WindingDownThread() override {
+        release = true;
+        Stop();
+    }
+    int Run() override {
+        if (stopsItself) {
+            // No pause point meanwhile, so a Suspend is left waiting for one.
+            while (!go.load()) platform::SleepMs(1);
+            RequestStop();
+        }
+        do {
+            WaitForWake(kInfiniteWait);
+        } while (ShouldContinue());
+        const auto start = std::chrono::steady_clock::now();
+        windDown = WaitForWake(kWindDownMs);
+        windDownTook = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                            std::chrono::steady_clock::now() - start)
+                                            .count());
+        while (!release.load()) platform::SleepMs(1);
+        return 0;
+    }
+    const bool stopsItself;
+    std::atomic<bool> go{false};
+    std::atomic<bool> release{false};
+    std::atomic<int> windDown{-1};
+    std::atomic<int> windDownTook{-1};
+};
+
+TEST(ThreadTest, SuspendOnAStoppingThreadReturnsAndItsWaitsStillTimeOut) {
+    // Stopped by the controller, and by itself while a Suspend waits.
+    for (const bool stopsItself : {false, true}) {
+        SCOPED_TRACE(stopsItself ? "stops itself" : "stopped by the controller");
+        WindingDownThread thread(stopsItself);
+        ASSERT_EQ(1, thread.Start());
+        if (!stopsItself) thread.RequestStop();
+        std::atomic<int> suspendResult{-1};
+        std::thread pauser([&] { suspendResult = thread.Suspend(); });
+        // Best effort only: lets the Suspend start waiting first.
+        platform::SleepMs(50);
+        thread.go = true;
+        if (!WaitUntil([&] { return suspendResult.load() != -1; })) {
+            ADD_FAILURE() << "Suspend hung on a stopping thread";
+            std::abort();  // it holds the lock, so Stop and the destructor would hang
+        }
+        pauser.join();
+        // A stopping thread never parks, so it is not held.
+        EXPECT_EQ(0, suspendResult.load());
+        EXPECT_EQ(0, thread.IsSuspended());
+        EXPECT_TRUE(WaitUntil([&] { return thread.windDown.load() != -1; }));
+        EXPECT_EQ(1, thread.windDown.load());
+        // In full: not cut short by the pause request.
+        EXPECT_GE(thread.windDownTook.load(),
+                  static_cast<int>(WindingDownThread::kWindDownMs) - 50);
+        thread.release = true;
+        EXPECT_EQ(1, thread.Stop());
+    }
+}
+
 platform::ThreadHandle FailToStart(platform::ThreadRoutine, void*) {
     return nullptr;
 }
