@@ -6,8 +6,8 @@
 //   tocklet_probe.exe --wait STATE [MS]    waits (default 10 s) until the
 //                                          dialog is in STATE: idle,
 //                                          running or paused
-// Prints "key=value" lines (text in UTF-8). Exit code: 0 when found (and in
-// STATE), 1 when the wait ran out, 2 when there is no dialog.
+// Prints "key=value" lines (text in UTF-8; control centres in screen pixels). Exit code: 0 when
+// found (and in STATE), 1 when the wait ran out, 2 when there is no dialog.
 #include <windows.h>
 
 #include <cstdio>
@@ -91,6 +91,13 @@ void Print(HWND dialog, const DialogState& s) {
     for (int id : {IDC_HOUR, IDC_MINUTE, IDC_SECOND, IDC_MSEC, IDC_COUNT})
         std::printf("field_%d=%s\n", id, ItemText(dialog, id).c_str());
     std::printf("sound=%s\n", Utf8(ItemText(dialog, IDC_SOUND)).c_str());
+    // Screen points a person would click; the screen is the X root window.
+    for (int id : {IDC_HOUR, IDC_MINUTE, IDC_SECOND, IDC_MSEC, IDC_COUNT, IDC_SOUND, IDC_BROWSE,
+                   IDC_START, IDC_STOP, IDC_QUIT}) {
+        RECT r = {};
+        GetWindowRect(GetDlgItem(dialog, id), &r);
+        std::printf("center_%d=%ld %ld\n", id, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    }
 }
 
 }  // namespace
