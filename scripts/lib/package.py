@@ -22,29 +22,12 @@ import sys
 import time
 import zipfile
 
+from checks import Checks
+
 TOOLS = {0x014C: "i686-w64-mingw32-", 0x8664: "x86_64-w64-mingw32-"}
 # What every Windows has: the exe needs nothing beside it (static runtime).
 SYSTEM_DLLS = {"advapi32.dll", "comctl32.dll", "comdlg32.dll", "gdi32.dll", "kernel32.dll",
                "msvcrt.dll", "ole32.dll", "shell32.dll", "user32.dll", "winmm.dll"}
-
-
-class Checks:
-    def __init__(self):
-        self.passed = 0
-        self.failed = 0
-
-    def expect(self, label, ok, detail=""):
-        if ok:
-            self.passed += 1
-            print(f"  ok: {label}")
-        else:
-            self.failed += 1
-            print(f"  FAILED: {label}" + (f" ({detail})" if detail else ""))
-        return ok
-
-    def close(self):
-        print(f"{self.passed} passed, {self.failed} failed")
-        return 1 if self.failed else 0
 
 
 def check(exe, version, checks):

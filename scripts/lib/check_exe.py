@@ -11,6 +11,8 @@ import struct
 import subprocess
 import sys
 
+from checks import Checks
+
 # Window and control style bits (winuser.h).
 WS_POPUP, WS_CHILD, WS_VISIBLE = 0x80000000, 0x40000000, 0x10000000
 WS_DISABLED, WS_CLIPCHILDREN, WS_CAPTION = 0x08000000, 0x02000000, 0x00C00000
@@ -65,20 +67,6 @@ IMAGE_SUBSYSTEM_WINDOWS_GUI = 2
 KEYWORD_CLASS = {"GROUPBOX": "button", "PUSHBUTTON": "button", "EDITTEXT": "edit",
                  "LTEXT": "static"}
 CLASS_ORDINAL = {0x80: "button", 0x81: "edit", 0x82: "static"}
-
-
-class Checks:
-    def __init__(self):
-        self.passed = 0
-        self.failed = 0
-
-    def expect(self, label, ok, detail=""):
-        if ok:
-            self.passed += 1
-            print(f"  ok: {label}")
-        else:
-            self.failed += 1
-            print(f"  FAILED: {label}" + (f" ({detail})" if detail else ""))
 
 
 def pe_header(data):
@@ -247,8 +235,7 @@ def main():
     checks = Checks()
     for path in sys.argv[1:]:
         check_exe(path, checks)
-    print(f"{checks.passed} passed, {checks.failed} failed")
-    return 1 if checks.failed else 0
+    return checks.close()
 
 
 if __name__ == "__main__":
