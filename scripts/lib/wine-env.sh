@@ -11,6 +11,8 @@
 #   tocklet_wine_sound MODE     null (default: a sink that swallows audio, for
 #                               tests and the headless tour) or desktop (the
 #                               user's own sound server or ALSA device)
+#   tocklet_wine_sound pulse SOCKET   the PulseAudio server at SOCKET (a
+#                               private one that scripts/audible records)
 #   tocklet_wine_prefix         creates the machine's prefix once
 TOCKLET_ROOT=${TOCKLET_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
 source "$TOCKLET_ROOT/scripts/lib/host.sh"
@@ -66,8 +68,18 @@ tocklet_wine_sound() {
                 TOCKLET_WINE_SOUND_OUT="ALSA's default device"
             fi
             ;;
+        pulse)
+            # A script sourcing this again below the caller keeps its server.
+            local socket=${2:-${PULSE_SERVER:-}}
+            socket=${socket#unix:}
+            [ -S "$socket" ] || { echo "wine-env: no sound server socket '$socket'" >&2; return 1; }
+            unset ALSA_CONFIG_PATH
+            export WINEDLLOVERRIDES="mscoree,mshtml="
+            export PULSE_SERVER=unix:$socket
+            TOCKLET_WINE_SOUND_OUT="the sound server at $socket"
+            ;;
         *)
-            echo "wine-env: unknown sound mode '$1' (null or desktop)" >&2
+            echo "wine-env: unknown sound mode '$1' (null, desktop or pulse SOCKET)" >&2
             return 1
             ;;
     esac
