@@ -1,14 +1,12 @@
 # Sourced by scripts/audible and bench/audible/run: a private sound server
-# that needs no sound card, a recorder of its sink, and tocklet.exe driven
-# with xdotool as a person would (see scripts/tour). Needs an X display and
+# that needs no sound card, a recorder of its sink, and the settings typed
+# into tocklet.exe (scripts/lib/drive.sh drives it). Needs an X display and
 # scripts/lib/wine-env.sh sourced with the exe's machine chosen. The caller
 # calls audible_cleanup on every exit path (trap).
 
 AUDIBLE_PULSE_PID=""
 AUDIBLE_RECORDER_PID=""
-AUDIBLE_APP_PID=""
 AUDIBLE_RUNTIME=""
-AUDIBLE_WINDOW=""
 AUDIBLE_RAN_WINE=""
 
 now_ms() { date +%s%3N; }
@@ -61,63 +59,25 @@ audible_record_stop() {
     AUDIBLE_RECORDER_PID=""
 }
 
-# Starts the program and waits for its dialog, idle (probe: AUDIBLE_PROBE).
-audible_app_start() { # audible_app_start EXE
-    AUDIBLE_RAN_WINE=1
-    wine "$1" >/dev/null 2>&1 &
-    AUDIBLE_APP_PID=$!
-    AUDIBLE_WINDOW=""
-    local deadline=$((SECONDS + 30))
-    while [ -z "$AUDIBLE_WINDOW" ] && [ "$SECONDS" -lt "$deadline" ]; do
-        AUDIBLE_WINDOW=$(xdotool search --name '^Tocklet Version 0\.01$' 2>/dev/null | head -n 1)
-        [ -n "$AUDIBLE_WINDOW" ] || sleep 0.1
-    done
-    [ -n "$AUDIBLE_WINDOW" ] && audible_state idle 20000
-}
-
 # Waits until the dialog is in STATE (idle, running, paused); 0 when it is.
-audible_state() { # audible_state STATE MS
-    wine "$AUDIBLE_PROBE" --wait "$1" "$2" >/dev/null 2>&1
-}
+audible_state() { drive_state "$@"; }
 
-audible_keys() {
-    xdotool windowactivate --sync "$AUDIBLE_WINDOW" 2>/dev/null ||
-        xdotool windowfocus --sync "$AUDIBLE_WINDOW"
-    xdotool key --window "$AUDIBLE_WINDOW" --clearmodifiers "$@"
-}
-
-# Types the settings into a freshly opened dialog (focus in the hours field;
-# Tab selects a field's text, so typing replaces it).
+# Types the settings into a freshly opened dialog, as a person would.
 audible_settings() { # audible_settings SECONDS MILLISECONDS COUNT SOUND_FILE
-    local value
-    for value in 0 "$1" "$2" "$3" "$(winepath -w "$4" 2>/dev/null)"; do
-        audible_keys Tab
-        xdotool type --window "$AUDIBLE_WINDOW" --delay 20 "$value"
-    done
-    sleep 0.2
-}
-
-# Quits the program (Quit, then a kill if it does not go within 10 s).
-audible_app_quit() {
-    [ -n "$AUDIBLE_APP_PID" ] || return 0
-    if [ -n "$AUDIBLE_WINDOW" ]; then
-        audible_keys alt+x 2>/dev/null
-        local deadline=$((SECONDS + 10))
-        while kill -0 "$AUDIBLE_APP_PID" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do
-            sleep 0.1
-        done
-    fi
-    kill "$AUDIBLE_APP_PID" 2>/dev/null
-    wait "$AUDIBLE_APP_PID" 2>/dev/null
-    AUDIBLE_APP_PID=""
-    AUDIBLE_WINDOW=""
+    local sound
+    sound=$(winepath -w "$4" 2>/dev/null)
+    drive_set_field 1005 0 field_1005=0 &&
+        drive_set_field 1006 "$1" "field_1006=$1" &&
+        drive_set_field 1007 "$2" "field_1007=$2" &&
+        drive_set_field 1008 "$3" "field_1008=$3" &&
+        drive_set_field 1009 "$sound" "sound=$sound"
 }
 
 # Everything this file started, last the server; then waits for Wine's own
 # session (wineserver, services) to end, which it does a few s after the
 # last program.
 audible_cleanup() {
-    audible_app_quit
+    drive_quit
     audible_record_stop
     if [ -n "$AUDIBLE_PULSE_PID" ]; then
         kill "$AUDIBLE_PULSE_PID" 2>/dev/null
