@@ -54,12 +54,15 @@ drive_set_field() { # drive_set_field ID VALUE LINE
         drive_click "$1"
         xdotool key --clearmodifiers End shift+Home
         xdotool type --delay 30 "$2"
-        sleep 0.2
-        if drive_probe | grep -qxF -- "$3"; then
-            drive_note "typed $2"
-            return 0
-        fi
-        drive_note "not typed: $2"
+        # A loaded machine may take a while to deliver the keys.
+        for _ in 1 2 3 4 5 6 7 8; do
+            sleep 0.2
+            if drive_probe | grep -qxF -- "$3"; then
+                drive_note "typed $2"
+                return 0
+            fi
+        done
+        drive_note "not typed: $2 ($(drive_probe | grep -F "${3%%=*}="))"
     done
     return 1
 }

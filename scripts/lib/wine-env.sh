@@ -58,10 +58,10 @@ tocklet_wine_sound() {
             ;;
         desktop)
             unset ALSA_CONFIG_PATH
-            if command -v pactl >/dev/null 2>&1 && pactl info >/dev/null 2>&1; then
+            if command -v pactl >/dev/null 2>&1 && LC_ALL=C pactl info >/dev/null 2>&1; then
                 # PulseAudio, or PipeWire's pulse server: Wine's pulse driver.
                 export WINEDLLOVERRIDES="mscoree,mshtml="
-                TOCKLET_WINE_SOUND_OUT="the sound server ($(pactl info 2>/dev/null |
+                TOCKLET_WINE_SOUND_OUT="the sound server ($(LC_ALL=C pactl info 2>/dev/null |
                     sed -n 's/^Server Name: //p'))"
             else
                 export WINEDLLOVERRIDES="mscoree,mshtml=;winepulse.drv=d"
