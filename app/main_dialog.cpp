@@ -32,6 +32,10 @@ constexpr char kChooserFilter[] =
     "MP3ファイル (*.mp3)\0*.mp3\0"
     "すべてのファイル (*.*)\0*.*\0";
 
+// The display control, looked up once per dialog: under Wine each lookup is a
+// round trip to the server, and a countdown redraws 40 times a second.
+HWND g_displayWindow = nullptr;
+
 void ShowError(HWND dialog, const char* text, UINT icon) {
     MessageBoxA(dialog, text, kErrorCaption, MB_OK | icon);
 }
@@ -42,6 +46,7 @@ void SetStartCaption(HWND dialog, const char* caption) {
 
 INT_PTR OnInitDialog(HWND dialog) {
     InitSettingFields(dialog);
+    g_displayWindow = GetDlgItem(dialog, IDC_DISPLAY);
     g_music->Assign(new CMCIMusic(dialog));
     g_display->Assign(new CTimeDisplay(dialog));
     ClearAll(g_setting);
@@ -162,12 +167,14 @@ INT_PTR OnClose(HWND dialog) {
     // The worker first: destroying it closes its sound through the service.
     g_worker->Release();
     g_music->Release();
+    g_displayWindow = nullptr;
     EndDialog(dialog, 0);
     return TRUE;
 }
 
-INT_PTR OnRedraw(HWND dialog) {
-    InvalidateRect(GetDlgItem(dialog, IDC_DISPLAY), nullptr, FALSE);
+INT_PTR OnRedraw() {
+    // A null window would invalidate every window of the desktop.
+    if (g_displayWindow != nullptr) InvalidateRect(g_displayWindow, nullptr, FALSE);
     return TRUE;
 }
 
@@ -189,7 +196,7 @@ INT_PTR CALLBACK MainDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM /*
         case WM_TC_FINISH:
             return OnFinish(dialog);
         case WM_TC_REDRAW:
-            return OnRedraw(dialog);
+            return OnRedraw();
         default:
             return FALSE;
     }
