@@ -21,7 +21,10 @@ tocklet_wine_use() {
     case $1 in
         i686)
             WINELOADER=/usr/lib/wine/wine
-            WINESERVER=/usr/lib/wine/wineserver32
+            # A 64-bit server serves 32-bit programs too (Debian's own choice
+            # when both are there); the 32-bit one where it is alone.
+            WINESERVER=/usr/lib/wine/wineserver64
+            [ -x "$WINESERVER" ] || WINESERVER=/usr/lib/wine/wineserver32
             WINEARCH=win32
             ;;
         x86_64)
