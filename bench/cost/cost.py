@@ -364,7 +364,7 @@ def run_once(program, args, round_number):
             return f"{program.label}: no window within 60 s"
         time.sleep(args.settle)
         loads = [load_average()]
-        idle, idle_x = measure(tracker, display.process.pid, args.window)
+        idle, idle_x = measure(tracker, display.process.pid, args.idle or args.window)
         program.start_counting(display, window)
         time.sleep(3)
         first = display.picture(window)
@@ -415,6 +415,8 @@ def main():
     parser.add_argument("--out", default="build/bench-cost.txt")
     parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("--window", type=float, default=60, help="seconds per window")
+    parser.add_argument("--idle", type=float,
+                        help="seconds of the idle window (default: as --window)")
     parser.add_argument("--settle", type=float, default=10,
                         help="seconds between the window appearing and the idle window")
     parser.add_argument("--programs", default="tocklet,reference,ktimer,gnome-clocks",
