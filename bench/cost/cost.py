@@ -286,9 +286,18 @@ class Peer(Program):
         return best if area > 100 * 100 else None
 
     def stop(self, process, tracker):
-        # The session's group first, then whatever it started elsewhere: all
-        # of them carry this run's mark.
+        # The program first: dbus-run-session then ends its bus and reaps it
+        # (a process left to init here may never be reaped). Then the
+        # session's group, and whatever it started elsewhere: all of them
+        # carry this run's mark.
         tracker.scan()
+        main = tracker.main_pid(self.main_comm)
+        if main:
+            os.kill(main, signal.SIGTERM)
+            try:
+                process.wait(5)
+            except subprocess.TimeoutExpired:
+                pass
         try:
             os.killpg(process.pid, signal.SIGTERM)
         except ProcessLookupError:
