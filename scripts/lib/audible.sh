@@ -65,7 +65,7 @@ audible_state() { drive_state "$@"; }
 # Types the settings into a freshly opened dialog, as a person would.
 audible_settings() { # audible_settings SECONDS MILLISECONDS COUNT SOUND_FILE
     local sound
-    sound=$(winepath -w "$4" 2>/dev/null)
+    sound=$(tocklet_winpath "$4")
     drive_set_field 1005 0 field_1005=0 &&
         drive_set_field 1006 "$1" "field_1006=$1" &&
         drive_set_field 1007 "$2" "field_1007=$2" &&

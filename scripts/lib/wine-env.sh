@@ -90,6 +90,17 @@ tocklet_wine_sound() {
     export TOCKLET_WINE_SOUND TOCKLET_WINE_SOUND_OUT
 }
 
+# The Windows form of a Unix path. winepath can fail while a Wine session is
+# ending (it then prints an error, not a path); the prefix maps / to Z:.
+tocklet_winpath() { # tocklet_winpath UNIX_PATH
+    local path
+    path=$(winepath -w "$1" 2>/dev/null | tr -d '\r')
+    if [[ ! $path =~ ^[A-Za-z]:\\ ]]; then
+        path="Z:${1//\//\\}"
+    fi
+    printf '%s\n' "$path"
+}
+
 # The dialog asks for the usual Japanese system fonts by name; map them to the
 # IPA fonts so the text has the metrics the layout was made for.
 tocklet_wine_fonts() {
