@@ -21,8 +21,10 @@ int RunTocklet(HINSTANCE instance) {
     g_music = &music;
     g_display = &display;
 
+    // "W": the template's own UTF-16 texts reach the controls unconverted; an
+    // "A" dialog would pass them through the system code page.
     const INT_PTR result =
-        DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDlgProc, 0);
+        DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDlgProc, 0);
 
     display.Release();
     worker.Release();  // needs the sound service still there to close its sound

@@ -1,6 +1,8 @@
 #include "app/dialog_driver.h"
 
 #include <climits>
+#include <iterator>
+#include <string>
 
 #include "app/app_entry.h"
 #include "app/resource.h"
@@ -29,24 +31,55 @@ LRESULT CALLBACK WatchProbe(int code, WPARAM removal, LPARAM param) {
     return CallNextHookEx(nullptr, code, removal, param);
 }
 
+// A window's text through the "A" or the "W" functions; a hung window gives
+// an empty text after the send's time limit.
+template <typename Char>
+std::basic_string<Char> WindowText(HWND window) {
+    Char text[1024] = {};
+    DWORD_PTR length = 0;
+    const auto param = reinterpret_cast<LPARAM>(text);
+    if constexpr (sizeof(Char) == 1) {
+        SendMessageTimeoutA(window, WM_GETTEXT, std::size(text), param, SMTO_NORMAL, kSendTimeoutMs,
+                            &length);
+    } else {
+        SendMessageTimeoutW(window, WM_GETTEXT, std::size(text), param, SMTO_NORMAL, kSendTimeoutMs,
+                            &length);
+    }
+    return text;
+}
+
+template <typename Char>
 struct FindRequest {
-    const std::string* caption;
+    const std::basic_string<Char>* caption;
     HWND found;
 };
 
+template <typename Char>
 BOOL CALLBACK MatchCaption(HWND window, LPARAM param) {
-    auto* request = reinterpret_cast<FindRequest*>(param);
-    char text[256] = {};
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
-                             SMTO_NORMAL, kSendTimeoutMs, &length)) {
-        return TRUE;
-    }
-    if (*request->caption == text && IsWindowVisible(window)) {
+    auto* request = reinterpret_cast<FindRequest<Char>*>(param);
+    if (*request->caption == WindowText<Char>(window) && IsWindowVisible(window)) {
         request->found = window;
         return FALSE;
     }
     return TRUE;
+}
+
+template <typename Char>
+HWND FindWindowOfThread(DWORD threadId, const std::basic_string<Char>& caption) {
+    if (threadId == 0) return nullptr;
+    FindRequest<Char> request{&caption, nullptr};
+    EnumThreadWindows(threadId, MatchCaption<Char>, reinterpret_cast<LPARAM>(&request));
+    return request.found;
+}
+
+// Reads the box's text, then dismisses it.
+template <typename Char>
+std::basic_string<Char> TakeBox(HWND box) {
+    if (box == nullptr) return {};
+    std::basic_string<Char> text = WindowText<Char>(GetDlgItem(box, kMessageBoxTextId));
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    Eventually([&] { return !IsWindow(box); });
+    return text;
 }
 
 }  // namespace
@@ -57,7 +90,7 @@ DialogDriver::~DialogDriver() {
         // Dismiss any box left open, so the dialog can take the close.
         Eventually(
             [&] {
-                if (HWND box = FindThreadWindow(kErrorCaption))
+                if (HWND box = FindThreadWindow(std::wstring(kWideErrorCaption)))
                     PostMessageA(box, WM_COMMAND, IDOK, 0);
                 return !Running();
             },
@@ -97,16 +130,22 @@ int DialogDriver::WaitForExit(Millis deadline) {
 }
 
 std::string DialogDriver::Text(int id) const {
-    char text[4096] = {};
-    DWORD_PTR length = 0;
-    SendMessageTimeoutA(Item(id), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
-                        SMTO_NORMAL, kSendTimeoutMs, &length);
-    return text;
+    return WindowText<char>(Item(id));
+}
+
+std::wstring DialogDriver::WideText(HWND window) {
+    return WindowText<wchar_t>(window);
 }
 
 bool DialogDriver::SetText(int id, const std::string& text) const {
     DWORD_PTR result = 0;
     return SendMessageTimeoutA(Item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                               SMTO_NORMAL, kSendTimeoutMs, &result) != 0;
+}
+
+bool DialogDriver::SetWideText(int id, const std::wstring& text) const {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(Item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
                                SMTO_NORMAL, kSendTimeoutMs, &result) != 0;
 }
 
@@ -145,28 +184,19 @@ bool DialogDriver::PressKey(int focusId, WORD key) const {
 }
 
 HWND DialogDriver::FindThreadWindow(const std::string& caption) const {
-    if (threadId_ == 0) return nullptr;
-    FindRequest request{&caption, nullptr};
-    EnumThreadWindows(threadId_, MatchCaption, reinterpret_cast<LPARAM>(&request));
-    return request.found;
+    return FindWindowOfThread(threadId_, caption);
 }
 
-HWND DialogDriver::WaitForThreadWindow(const std::string& caption, Millis deadline) const {
-    HWND found = nullptr;
-    Eventually([&] { return (found = FindThreadWindow(caption)) != nullptr; }, deadline);
-    return found;
+HWND DialogDriver::FindThreadWindow(const std::wstring& caption) const {
+    return FindWindowOfThread(threadId_, caption);
 }
 
 std::string DialogDriver::TakeErrorBox(Millis deadline) const {
-    HWND box = WaitForThreadWindow(kErrorCaption, deadline);
-    if (box == nullptr) return {};
-    char text[1024] = {};
-    DWORD_PTR length = 0;
-    SendMessageTimeoutA(GetDlgItem(box, kMessageBoxTextId), WM_GETTEXT, sizeof text,
-                        reinterpret_cast<LPARAM>(text), SMTO_NORMAL, kSendTimeoutMs, &length);
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
-    Eventually([&] { return !IsWindow(box); });
-    return text;
+    return TakeBox<char>(WaitForThreadWindow(std::string(kErrorCaption), deadline));
+}
+
+std::wstring DialogDriver::TakeWideErrorBox(Millis deadline) const {
+    return TakeBox<wchar_t>(WaitForThreadWindow(std::wstring(kWideErrorCaption), deadline));
 }
 
 bool DialogDriver::HasIcon(HWND box) {

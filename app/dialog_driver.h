@@ -20,9 +20,21 @@ inline constexpr Millis kDeadline = 20'000;
 
 // Code page 932 texts the tests look for.
 inline constexpr char kErrorCaption[] = "エラー";
+inline constexpr wchar_t kWideErrorCaption[] = L"エラー";
 inline constexpr char kStartCaption[] = "開始(&C)";
 inline constexpr char kPauseCaption[] = "中断(&A)";
 inline constexpr char kResumeCaption[] = "再開(&R)";
+
+// True when pred() holds before the deadline (polled).
+template <typename Pred>
+bool Eventually(Pred pred, Millis deadline = kDeadline) {
+    const ULONGLONG start = GetTickCount64();
+    while (!pred()) {
+        if (GetTickCount64() - start >= deadline) return pred();
+        Sleep(5);
+    }
+    return true;
+}
 
 class DialogDriver {
 public:
@@ -46,6 +58,11 @@ public:
     // reported to the dialog, which validates it before this returns.
     std::string Text(int id) const;
     bool SetText(int id, const std::string& text) const;
+    // The same through the "W" functions: what a user sees, whatever the
+    // system code page (the "A" ones convert through it).
+    std::wstring WideText(int id) const { return WideText(Item(id)); }
+    static std::wstring WideText(HWND window);
+    bool SetWideText(int id, const std::wstring& text) const;
     // Replaces the selection with `text`, as a paste does.
     bool Paste(int id, const std::string& text) const;
     bool Enabled(int id) const { return IsWindowEnabled(Item(id)) != FALSE; }
@@ -64,10 +81,18 @@ public:
 
     // A top-level window of the dialog thread with this caption, or null.
     HWND FindThreadWindow(const std::string& caption) const;
-    HWND WaitForThreadWindow(const std::string& caption, Millis deadline = kDeadline) const;
+    HWND FindThreadWindow(const std::wstring& caption) const;
+    template <typename Text>
+    HWND WaitForThreadWindow(const Text& caption, Millis deadline = kDeadline) const {
+        HWND found = nullptr;
+        Eventually([&] { return (found = FindThreadWindow(caption)) != nullptr; }, deadline);
+        return found;
+    }
 
     // The error box: its text, then it is dismissed. Empty when none came.
     std::string TakeErrorBox(Millis deadline = kDeadline) const;
+    // The same, found by its caption and read through the "W" functions.
+    std::wstring TakeWideErrorBox(Millis deadline = kDeadline) const;
     // Whether an error box carries an icon.
     static bool HasIcon(HWND box);
 
@@ -84,16 +109,5 @@ private:
     std::atomic<int> exitCode_{0};
     std::atomic<bool> done_{false};
 };
-
-// True when pred() holds before the deadline (polled).
-template <typename Pred>
-bool Eventually(Pred pred, Millis deadline = kDeadline) {
-    const ULONGLONG start = GetTickCount64();
-    while (!pred()) {
-        if (GetTickCount64() - start >= deadline) return pred();
-        Sleep(5);
-    }
-    return true;
-}
 
 }  // namespace app_test

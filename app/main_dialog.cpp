@@ -4,6 +4,7 @@
 
 #include "app/resource.h"
 #include "app/setting_fields.h"
+#include "base/sys_string.h"
 #include "countdown/time_count.h"
 #include "countdown/time_count_thread.h"
 #include "display/time_display.h"
@@ -16,7 +17,8 @@ smart_ptr<CTimeDisplay>* g_display = nullptr;
 
 namespace {
 
-// Code page 932 texts.
+// Code page 932 texts. Each meets its window through the "W" functions, so it
+// reads the same on a system whose code page is not 932.
 constexpr char kErrorCaption[] = "エラー";
 constexpr char kZeroIntervalText[] = "時間を計測することができません。";
 constexpr char kUnreadableSoundText[] = "インターバル音が読み込めません。";
@@ -37,11 +39,12 @@ constexpr char kChooserFilter[] =
 HWND g_displayWindow = nullptr;
 
 void ShowError(HWND dialog, const char* text, UINT icon) {
-    MessageBoxA(dialog, text, kErrorCaption, MB_OK | icon);
+    MessageBoxW(dialog, Cp932ToWide(text).c_str(), Cp932ToWide(kErrorCaption).c_str(),
+                MB_OK | icon);
 }
 
 void SetStartCaption(HWND dialog, const char* caption) {
-    SetDlgItemTextA(dialog, IDC_START, caption);
+    SetDlgItemTextW(dialog, IDC_START, Cp932ToWide(caption).c_str());
 }
 
 INT_PTR OnInitDialog(HWND dialog) {
@@ -58,11 +61,14 @@ INT_PTR OnInitDialog(HWND dialog) {
 // an error box; `sound` is null when no path is entered.
 bool OpenIntervalSound(HWND dialog, uint32_t total, CMCIMusicFile** sound) {
     *sound = nullptr;
-    char path[kPathBufferSize] = {};
-    GetDlgItemTextA(dialog, IDC_SOUND, path, sizeof path);
-    if (path[0] == '\0') return true;  // the system beep
+    wchar_t text[kPathBufferSize] = {};
+    GetDlgItemTextW(dialog, IDC_SOUND, text, static_cast<int>(kPathBufferSize));
+    if (text[0] == L'\0') return true;  // the system beep
 
-    CMCIMusicFile* file = (*g_music)->OpenFile(path);
+    // The media interface takes the path in the system code page; a path
+    // that has no exact form there is not opened as some look-alike.
+    const std::optional<std::string> path = WideToSystemCodePage(text);
+    CMCIMusicFile* file = path ? (*g_music)->OpenFile(path->c_str()) : nullptr;
     if (file == nullptr) {
         ShowError(dialog, kUnreadableSoundText, MB_ICONERROR);
         return false;
@@ -120,8 +126,8 @@ INT_PTR OnStart(HWND dialog) {
 }
 
 INT_PTR OnBrowse(HWND dialog) {
-    char path[kPathBufferSize];
-    if (ChooseSoundFile(path, dialog)) SetDlgItemTextA(dialog, IDC_SOUND, path);
+    wchar_t path[kPathBufferSize];
+    if (ChooseSoundFile(path, dialog)) SetDlgItemTextW(dialog, IDC_SOUND, path);
     return FALSE;
 }
 
@@ -202,18 +208,21 @@ INT_PTR CALLBACK MainDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM /*
     }
 }
 
-BOOL ChooseSoundFile(char* buffer, HWND dialog) {
-    OPENFILENAMEA chooser = {};
+BOOL ChooseSoundFile(wchar_t* buffer, HWND dialog) {
+    // The whole literal, so the list keeps its closing double NUL.
+    const std::wstring filter = Cp932ToWide({kChooserFilter, sizeof kChooserFilter});
+    const std::wstring title = Cp932ToWide(kChooserTitle);
+    OPENFILENAMEW chooser = {};
     // The short form of the record, without the trailing extension fields.
-    chooser.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
-    ZeroMemory(buffer, kPathBufferSize);
+    chooser.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
+    ZeroMemory(buffer, kPathBufferSize * sizeof *buffer);
     chooser.hwndOwner = dialog;
-    chooser.hInstance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
-    chooser.lpstrFilter = kChooserFilter;
+    chooser.hInstance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(dialog, GWLP_HINSTANCE));
+    chooser.lpstrFilter = filter.c_str();
     chooser.nFilterIndex = 0;
     chooser.lpstrFile = buffer;
     chooser.nMaxFile = static_cast<DWORD>(kPathBufferSize);
-    chooser.lpstrTitle = kChooserTitle;
+    chooser.lpstrTitle = title.c_str();
     chooser.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    return GetOpenFileNameA(&chooser);
+    return GetOpenFileNameW(&chooser);
 }

@@ -12,8 +12,10 @@
 #include "countdown/time_count.h"
 #include "countdown/time_count_thread.h"
 #include "countdown/timer.h"
+#include "display/time_display.h"
 #include "platform/native_thread.h"
 #include "sound/mci_music.h"
+#include "testing/code_page.h"
 #include "testing/wav_file.h"
 
 namespace {
@@ -170,6 +172,108 @@ TEST_F(MainDialogTest, TemplateCaptionsStylesAndResources) {
     for (size_t at = xml.find(arch); at != std::string::npos; at = xml.find(arch, at + 1))
         ++archCount;
     EXPECT_EQ(archCount, 2u) << xml;
+
+    driver_.Click(IDC_QUIT);
+    EXPECT_EQ(driver_.WaitForExit(), 0);
+}
+
+// What a user reads, through the "W" functions: Japanese whatever the system
+// code page. The non-Japanese run repeats the tests named "OnAnySystem".
+TEST_F(MainDialogTest, EveryTextReadsInJapaneseAndNoPathBecomesALookAlikeOnAnySystem) {
+    ASSERT_TRUE(testing_support::SystemCodePageAsExpected());
+    EXPECT_EQ(DialogDriver::WideText(driver_.dialog()), L"Tocklet Version 0.01");
+    const std::vector<std::wstring> controls = {
+        L"カウント情報",
+        L"インターバル時間",
+        L"0",
+        L"h",
+        L"0",
+        L"m",
+        L"0",
+        L"s",
+        L"0",
+        L"インターバル回数(0は無限)",
+        L"0",
+        L"インターバル時間でのサウンド(無記入は通常ビープ音)",
+        L"",
+        L"参照(&B)",
+        L"",
+        L"開始(&C)",
+        L"停止(&S)",
+        L"終了(&X)"};
+    std::vector<std::wstring> shown;
+    for (HWND child = GetWindow(driver_.dialog(), GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        shown.push_back(DialogDriver::WideText(child));
+    }
+    EXPECT_EQ(shown, controls);
+
+    auto face = [](HGDIOBJ font) {
+        LOGFONTW logFont = {};
+        return GetObjectW(font, sizeof logFont, &logFont) == sizeof logFont
+                   ? std::wstring(logFont.lfFaceName)
+                   : L"(no font)";
+    };
+    const auto dialogFont =
+        reinterpret_cast<HGDIOBJ>(SendMessageW(driver_.dialog(), WM_GETFONT, 0, 0));
+    EXPECT_EQ(face(dialogFont), L"ＭＳ Ｐゴシック");
+    EXPECT_EQ(face((*g_display)->font()), L"ＭＳ ゴシック");
+
+    auto refusal = [&](const wchar_t* text) {
+        ASSERT_TRUE(driver_.ClickAsync(IDC_START));
+        EXPECT_EQ(driver_.TakeWideErrorBox(), text);
+        ASSERT_TRUE(driver_.Settle());
+        EXPECT_EQ(driver_.WideText(IDC_START), L"開始(&C)");
+        EXPECT_EQ(g_worker->object, nullptr);
+        EXPECT_TRUE((*g_music)->files().empty()) << "a refused sound stays open";
+    };
+    refusal(L"時間を計測することができません。");
+
+    // A real sound whose name has no form in code page 932 or 1252, beside
+    // the file its best-fit conversion would name instead.
+    SetInterval({0, 0, 2, 0, 0});
+    const std::wstring scratch(scratch_.begin(), scratch_.end());
+    ASSERT_TRUE(std::all_of(scratch_.begin(), scratch_.end(),
+                            [](char c) { return static_cast<unsigned char>(c) < 0x80; }));
+    Wav("tone-a.wav", 100);
+    ASSERT_TRUE(
+        MoveFileW((scratch + L"tone-a.wav").c_str(), (scratch + L"tone-\u0101.wav").c_str()));
+    Wav("tone-a.wav", 100);
+    ASSERT_TRUE(driver_.SetWideText(IDC_SOUND, scratch + L"tone-\u0101.wav"));
+    refusal(L"インターバル音が読み込めません。");
+    EXPECT_EQ(driver_.WideText(IDC_SOUND), scratch + L"tone-\u0101.wav") << "the path is kept";
+
+    ASSERT_TRUE(driver_.SetText(IDC_SOUND, Wav("two.wav", 2000)));
+    refusal(L"インターバル音が長すぎます。");
+
+    ASSERT_TRUE(driver_.SetText(IDC_SOUND, ""));
+    ASSERT_TRUE(driver_.Click(IDC_START));
+    EXPECT_EQ(driver_.WideText(IDC_START), L"中断(&A)");
+    ASSERT_TRUE(driver_.Click(IDC_START));
+    EXPECT_EQ(driver_.WideText(IDC_START), L"再開(&R)");
+    ASSERT_TRUE(driver_.Click(IDC_STOP));
+    ASSERT_TRUE(driver_.Settle());
+    EXPECT_EQ(driver_.WideText(IDC_START), L"開始(&C)");
+
+    // The chooser: its title, and the filter's three descriptions.
+    constexpr int kFileTypeCombo = 0x470;  // cmb1
+    ASSERT_TRUE(driver_.ClickAsync(IDC_BROWSE));
+    HWND chooser = driver_.WaitForThreadWindow(std::wstring(L"インターバル音を開く"));
+    ASSERT_NE(chooser, nullptr) << "no chooser with the Japanese title";
+    HWND types = GetDlgItem(chooser, kFileTypeCombo);
+    std::vector<std::wstring> filters;
+    const auto count = SendMessageW(types, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        wchar_t item[256] = {};
+        if (SendMessageW(types, CB_GETLBTEXTLEN, i, 0) < LRESULT{std::size(item)})
+            SendMessageW(types, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item));
+        filters.push_back(item);
+    }
+    const std::vector<std::wstring> expectedFilters = {
+        L"Waveサウンド (*.wav)", L"MP3ファイル (*.mp3)", L"すべてのファイル (*.*)"};
+    EXPECT_EQ(filters, expectedFilters);
+    PostMessageA(chooser, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(Eventually([&] { return !IsWindow(chooser); }));
 
     driver_.Click(IDC_QUIT);
     EXPECT_EQ(driver_.WaitForExit(), 0);

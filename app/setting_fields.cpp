@@ -22,6 +22,22 @@ std::optional<int32_t> ParseFieldText(const char* text) {
     return static_cast<int32_t>(value);
 }
 
+namespace {
+
+// The field's text as the number parser sees it. Read as UTF-16: through the
+// system code page a full-width "１" would come as a best-fit "1" outside
+// Japan, and be taken for a digit there only. Anything but ASCII stays a
+// character the parser refuses.
+void ReadFieldText(HWND dialog, int id, char (&text)[kFieldTextSize]) {
+    wchar_t wide[kFieldTextSize] = {};
+    GetDlgItemTextW(dialog, id, wide, kFieldTextSize);
+    for (int i = 0; i < kFieldTextSize; ++i) {
+        text[i] = wide[i] < 0x80 ? static_cast<char>(wide[i]) : '?';
+    }
+}
+
+}  // namespace
+
 int InitSettingFields(HWND dialog) {
     for (const SettingField& f : kSettingFields) SetDlgItemTextA(dialog, f.id, "0");
     SetDlgItemTextA(dialog, IDC_SOUND, "");
@@ -35,7 +51,7 @@ int EnableSettingFields(HWND dialog, BOOL enable) {
 
 int ValidateSettingField(int id, HWND dialog, int32_t* field, int32_t limit) {
     char text[kFieldTextSize] = {};
-    GetDlgItemTextA(dialog, id, text, sizeof text);
+    ReadFieldText(dialog, id, text);
 
     const std::optional<int32_t> value = ParseFieldText(text);
     if (value && *value >= 0 && *value < limit) {

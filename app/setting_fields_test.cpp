@@ -7,6 +7,7 @@
 #include "app/dialog_driver.h"
 #include "app/resource.h"
 #include "countdown/time_count.h"
+#include "testing/code_page.h"
 
 namespace {
 
@@ -151,6 +152,17 @@ TEST_F(SettingFieldsTest, PastedTextIsCheckedLikeTypedText) {
     EXPECT_EQ(Text(IDC_HOUR), "8");
     EXPECT_EQ(Stored(IDC_HOUR), 8);
     ExpectInStep(IDC_HOUR);
+}
+
+TEST_F(SettingFieldsTest, FullWidthDigitsAreRefusedOnAnySystem) {
+    ASSERT_TRUE(testing_support::SystemCodePageAsExpected());
+    // Read through a Western code page, best fit would make them "15".
+    ASSERT_TRUE(Set(IDC_HOUR, "12"));
+    ASSERT_TRUE(driver_->SetWideText(IDC_HOUR, L"\uFF11\uFF15"));
+    EXPECT_EQ(driver_->WideText(IDC_HOUR), L"12");
+    EXPECT_EQ(Stored(IDC_HOUR), 12);
+    ASSERT_TRUE(driver_->SetWideText(IDC_COUNT, L"7"));
+    EXPECT_EQ(Stored(IDC_COUNT), 7);
 }
 
 TEST_F(SettingFieldsTest, TypingAThirdDigitBeyondTheLimitIsUndone) {

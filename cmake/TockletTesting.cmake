@@ -29,3 +29,18 @@ function(tocklet_add_test name)
   add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
   set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT})
 endfunction()
+
+# tocklet_add_western_run(<name>): under Wine, runs the test program's
+# "OnAnySystem" tests again in a Western locale (system code page 1252), where
+# text shown through the "A" functions turns into question marks. The program
+# checks that the code page really is 1252; a filter that matches no test
+# fails instead of passing empty.
+function(tocklet_add_western_run name)
+  if(NOT TOCKLET_TESTS OR NOT CMAKE_CROSSCOMPILING OR NOT TARGET ${name})
+    return()
+  endif()
+  add_test(NAME ${name}_en_US COMMAND ${name} --gtest_color=no --gtest_filter=*OnAnySystem*)
+  set_tests_properties(${name}_en_US PROPERTIES TIMEOUT 300
+    ENVIRONMENT "LANG=en_US.UTF-8;LC_ALL=en_US.UTF-8;TOCKLET_EXPECT_ACP=1252"
+    FAIL_REGULAR_EXPRESSION "\\[  PASSED  \\] 0 tests")
+endfunction()

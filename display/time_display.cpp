@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/resource.h"
+#include "base/sys_string.h"
 
 namespace {
 
@@ -12,9 +13,10 @@ constexpr char kFontFace[] = "ＭＳ ゴシック";
 constexpr COLORREF kTextColour = RGB(0, 0, 0);
 
 HFONT CreateDisplayFont() {
-    return CreateFontA(kFontHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+    // "W": an "A" face name is read in the system code page.
+    return CreateFontW(kFontHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                       DEFAULT_PITCH | FF_DONTCARE, kFontFace);
+                       DEFAULT_PITCH | FF_DONTCARE, Cp932ToWide(kFontFace).c_str());
 }
 
 }  // namespace

@@ -28,6 +28,8 @@ public:
     // 1 when painted, 0 when there is no surface. Reads g_remain itself.
     int Draw();
     int ReleaseSurface();
+    // The display font, as created (null when creation failed).
+    HFONT font() const { return m_font; }
 
 private:
     HWND m_dialog;
