@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "app/resource.h"
@@ -38,21 +39,27 @@ constexpr StateCaption kStates[] = {
     {"paused", "再開(&R)", true},
 };
 
-std::string Utf8(const std::string& cp932) {
-    wchar_t wide[512] = {};
+// Read through the "W" functions, so the probe sees what a user sees on any
+// system code page; kept as UTF-8 for printing and comparing.
+std::string Utf8(const wchar_t* wide) {
     char utf8[1024] = {};
-    const int n = MultiByteToWideChar(932, 0, cp932.c_str(), -1, wide, 512);
-    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, nullptr, nullptr);
     return utf8;
+}
+
+std::string Utf8FromCp932(const char* cp932) {
+    wchar_t wide[512] = {};
+    MultiByteToWideChar(932, 0, cp932, -1, wide, 512);
+    return Utf8(wide);
 }
 
 // A hung program must not hang the probe: every read has a reply limit.
 std::string ItemText(HWND dialog, int id) {
-    char text[512] = {};
+    wchar_t text[512] = {};
     DWORD_PTR length = 0;
-    SendMessageTimeoutA(GetDlgItem(dialog, id), WM_GETTEXT, sizeof text,
+    SendMessageTimeoutW(GetDlgItem(dialog, id), WM_GETTEXT, std::size(text),
                         reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, kReplyMs, &length);
-    return text;
+    return Utf8(text);
 }
 
 struct DialogState {
@@ -75,7 +82,7 @@ DialogState Read(HWND dialog) {
     for (const auto& candidate : kStates) {
         const bool controlsMatch = candidate.running ? s.stopEnabled && s.settingsEnabled == 0
                                                      : !s.stopEnabled && s.settingsEnabled == all;
-        if (s.start == candidate.caption && s.startEnabled && controlsMatch)
+        if (s.start == Utf8FromCp932(candidate.caption) && s.startEnabled && controlsMatch)
             s.state = candidate.state;
     }
     return s;
@@ -83,14 +90,14 @@ DialogState Read(HWND dialog) {
 
 void Print(HWND dialog, const DialogState& s) {
     std::printf("state=%s\n", s.state.c_str());
-    std::printf("start_caption=%s\n", Utf8(s.start).c_str());
+    std::printf("start_caption=%s\n", s.start.c_str());
     std::printf("start_enabled=%d\n", s.startEnabled ? 1 : 0);
     std::printf("stop_enabled=%d\n", s.stopEnabled ? 1 : 0);
     std::printf("settings_enabled=%d/%d\n", s.settingsEnabled,
                 static_cast<int>(std::size(kSettingFields)));
     for (int id : {IDC_HOUR, IDC_MINUTE, IDC_SECOND, IDC_MSEC, IDC_COUNT})
         std::printf("field_%d=%s\n", id, ItemText(dialog, id).c_str());
-    std::printf("sound=%s\n", Utf8(ItemText(dialog, IDC_SOUND)).c_str());
+    std::printf("sound=%s\n", ItemText(dialog, IDC_SOUND).c_str());
     // Screen points a person would click; the screen is the X root window.
     for (int id : {IDC_HOUR, IDC_MINUTE, IDC_SECOND, IDC_MSEC, IDC_COUNT, IDC_SOUND, IDC_BROWSE,
                    IDC_START, IDC_STOP, IDC_QUIT}) {
