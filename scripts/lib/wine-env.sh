@@ -101,13 +101,15 @@ tocklet_winpath() { # tocklet_winpath UNIX_PATH
     printf '%s\n' "$path"
 }
 
-# The dialog asks for the usual Japanese system fonts by name; map them to the
-# IPA fonts so the text has the metrics the layout was made for.
+# The dialog asks for the usual Japanese system fonts by name, and the boxes
+# and the chooser for the UI font; map them to the IPA fonts so the text has
+# the metrics the layout was made for, under any locale.
 tocklet_wine_fonts() {
     local key='HKCU\Software\Wine\Fonts\Replacements' face
     local -A fonts=(
         ["ＭＳ Ｐゴシック"]="IPAPGothic" ["ＭＳ ゴシック"]="IPAGothic"
         ["MS PGothic"]="IPAPGothic" ["MS Gothic"]="IPAGothic"
+        ["MS UI Gothic"]="IPAPGothic"
     )
     for face in "${!fonts[@]}"; do
         wine reg add "$key" /v "$face" /t REG_SZ /d "${fonts[$face]}" /f >/dev/null 2>&1
