@@ -35,4 +35,34 @@ PY
 }
 expect "bench/cost: after a failed round, each round is paired with its own" cost_pairs_by_round
 
+# scripts/lib/host.sh: a folder that lets no program run (a /tmp mounted
+# noexec gives 126, as a kernel without IA-32 does) must not read as "this
+# machine cannot run 32-bit programs".
+host_answer() { # host_answer DIRS: "ANSWER|WHY" of a fresh probe from DIRS
+    env -u TOCKLET_HOST_32BIT -u TOCKLET_HOST_32BIT_WHY -u TOCKLET_NO_32BIT \
+        TOCKLET_PROBE_DIRS="$1" bash -c 'source "$1"; tocklet_host_runs_32bit
+            echo "$TOCKLET_HOST_32BIT|$TOCKLET_HOST_32BIT_WHY"' _ "$root/scripts/lib/host.sh"
+}
+export -f host_answer
+export root
+noexec=$work/noexec
+mkdir -p "$noexec" "$work/plain"
+# A noexec mount of our own, in a private mount namespace.
+in_noexec() { # in_noexec DIRS
+    unshare -rm bash -c 'mount -t tmpfs -o noexec tocklet "$1" && host_answer "$2"' _ "$noexec" "$1"
+}
+if ! unshare -rm true 2>/dev/null; then
+    echo "  skipped: host.sh in a noexec folder (unshare -rm fails here: no private mount)"
+else
+    plain=$(host_answer "$work/plain")
+    echo "    from a plain folder: $plain"
+    expect "host.sh: from a plain folder the answer is yes or no" \
+        test "${plain%%|*}" = yes -o "${plain%%|*}" = no
+    answer=$(in_noexec "$noexec:$work/plain")
+    expect "host.sh: past a noexec folder, the next folder answers ($answer)" test "$answer" = "$plain"
+    answer=$(in_noexec "$noexec")
+    expect "host.sh: only a noexec folder: not known, and says where ($answer)" \
+        test "$answer" = "unknown|not known: no program runs from $noexec (mounted noexec?)"
+fi
+
 finish
