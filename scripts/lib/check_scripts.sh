@@ -65,4 +65,25 @@ else
         test "$answer" = "unknown|not known: no program runs from $noexec (mounted noexec?)"
 fi
 
+# scripts/lib/wine-env.sh: the prefix is marked ready only when wineboot and
+# the Wine server both succeeded; else every later run would use it broken.
+prefix_case() { # prefix_case WINEBOOT_RC WINESERVER_RC: "RC marked|unmarked"
+    local fake=$work/fakebin
+    mkdir -p "$fake"
+    printf '#!/bin/sh\nmkdir -p "$WINEPREFIX"\nexit %s\n' "$1" >"$fake/wineboot"
+    printf '#!/bin/sh\nexit %s\n' "$2" >"$fake/wineserver"
+    printf '#!/bin/sh\nexit 0\n' >"$fake/wine"
+    chmod +x "$fake"/*
+    (
+        source "$root/scripts/lib/wine-env.sh"
+        PATH=$fake:$PATH WINELOADER=/bin/true WINEPREFIX=$work/prefix
+        rm -rf "$WINEPREFIX"
+        tocklet_wine_prefix 2>/dev/null
+        echo "$? $([ -f "$WINEPREFIX/.tocklet-ready" ] && echo marked || echo unmarked)"
+    )
+}
+expect "wine-env: wineboot fails: an error, no ready marker" test "$(prefix_case 1 0)" = "1 unmarked"
+expect "wine-env: the Wine server fails: an error, no ready marker" test "$(prefix_case 0 1)" = "1 unmarked"
+expect "wine-env: both succeed: the prefix is marked ready" test "$(prefix_case 0 0)" = "0 marked"
+
 finish

@@ -125,10 +125,18 @@ tocklet_wine_prefix() {
         flock 9
         if [ ! -f "$WINEPREFIX/.tocklet-ready" ]; then
             rm -rf "$WINEPREFIX"
-            wineboot --init >/dev/null 2>&1
+            # Marked ready only when whole: a broken prefix is made again by
+            # the next caller, not kept for good.
+            if ! wineboot --init >/dev/null 2>&1; then
+                echo "wine-env: wineboot --init failed for $WINEPREFIX" >&2
+                exit 1
+            fi
             wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
             tocklet_wine_fonts
-            wineserver -w
+            if ! wineserver -w; then
+                echo "wine-env: the Wine server of $WINEPREFIX failed" >&2
+                exit 1
+            fi
             touch "$WINEPREFIX/.tocklet-ready"
         fi
     ) 9>"$WINEPREFIX.lock"
