@@ -86,4 +86,17 @@ expect "wine-env: wineboot fails: an error, no ready marker" test "$(prefix_case
 expect "wine-env: the Wine server fails: an error, no ready marker" test "$(prefix_case 0 1)" = "1 unmarked"
 expect "wine-env: both succeed: the prefix is marked ready" test "$(prefix_case 0 0)" = "0 marked"
 
+# scripts/lib/drive.sh: a probe that fails reads as failed, also for a caller
+# without pipefail.
+probe_fails() {
+    printf '#!/bin/sh\necho "state=idle"\nexit 1\n' >"$work/fakebin/wine"
+    (
+        set +o pipefail
+        PATH=$work/fakebin:$PATH
+        source "$root/scripts/lib/drive.sh"
+        ! drive_probe --wait idle 1000 >/dev/null
+    )
+}
+expect "drive.sh: a failed probe fails without the caller's pipefail" probe_fails
+
 finish
