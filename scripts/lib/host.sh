@@ -99,9 +99,28 @@ tocklet_host_runs_32bit() {
     [ "$TOCKLET_HOST_32BIT" = yes ]
 }
 
-# The Windows machines whose programs run here, preferred first.
-tocklet_wine_machines() {
-    if tocklet_host_runs_32bit; then echo "i686 x86_64"; else echo "x86_64"; fi
+# The cross build preset of a Windows machine: mingw or mingw64, with
+# -release for the release build.
+tocklet_preset() { # tocklet_preset MACHINE [release]
+    local preset
+    case $1 in
+        i686) preset=mingw ;;
+        x86_64) preset=mingw64 ;;
+        *)
+            echo "host: unknown machine '$1' (i686 or x86_64)" >&2
+            return 1
+            ;;
+    esac
+    [ "${2:-}" != release ] || preset+=-release
+    echo "$preset"
+}
+
+# "MACHINE PRESET": the Windows machine whose programs this host runs by
+# choice (i686 where it runs 32-bit programs, else x86_64) and its preset.
+tocklet_preferred_machine() { # tocklet_preferred_machine [release]
+    local machine=x86_64
+    if tocklet_host_runs_32bit; then machine=i686; fi
+    echo "$machine $(tocklet_preset "$machine" "${1:-}")"
 }
 
 # The machine a PE executable was built for: i686 or x86_64.

@@ -143,7 +143,7 @@ tocklet_wine_prefix() {
 }
 
 if [ -z "${TOCKLET_WINE_MACHINE:-}" ]; then
-    if tocklet_host_runs_32bit; then TOCKLET_WINE_MACHINE=i686; else TOCKLET_WINE_MACHINE=x86_64; fi
+    read -r TOCKLET_WINE_MACHINE _ <<<"$(tocklet_preferred_machine)"
 fi
 tocklet_wine_use "$TOCKLET_WINE_MACHINE"
 tocklet_wine_sound "${TOCKLET_WINE_SOUND:-null}"
