@@ -61,11 +61,11 @@ tocklet_wine_sound() {
             ;;
         desktop)
             unset ALSA_CONFIG_PATH
-            if command -v pactl >/dev/null 2>&1 && LC_ALL=C pactl info >/dev/null 2>&1; then
+            local info
+            if command -v pactl >/dev/null 2>&1 && info=$(LC_ALL=C pactl info 2>/dev/null); then
                 # PulseAudio, or PipeWire's pulse server: Wine's pulse driver.
                 export WINEDLLOVERRIDES="mscoree,mshtml="
-                TOCKLET_WINE_SOUND_OUT="the sound server ($(LC_ALL=C pactl info 2>/dev/null |
-                    sed -n 's/^Server Name: //p'))"
+                TOCKLET_WINE_SOUND_OUT="the sound server ($(sed -n 's/^Server Name: //p' <<<"$info"))"
             else
                 export WINEDLLOVERRIDES="mscoree,mshtml=;winepulse.drv=d"
                 TOCKLET_WINE_SOUND_OUT="ALSA's default device"
