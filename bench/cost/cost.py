@@ -405,6 +405,40 @@ def run_once(program, args, round_number):
         subprocess.run(["rm", "-rf", workdir])
 
 
+def run_rounds(programs, rounds, run, say):
+    """{program key: {round: figures}}: a failed run leaves its round out, so
+    every figure stays paired with its own round."""
+    results = {p.key: {} for p in programs}
+    for round_number in range(1, rounds + 1):
+        # Rotated each round, so that no program always runs first or last.
+        shift = (round_number - 1) % len(programs)
+        for program in programs[shift:] + programs[:shift]:
+            result = run(program, round_number)
+            if isinstance(result, str):
+                say(f"round {round_number}: FAILED {result}")
+                continue
+            results[program.key][round_number] = result
+            parts = ", ".join(f"{n} {v:.2f}" for n, v in
+                              sorted(result["counting"].items(), key=lambda kv: -kv[1]) if v >= 0.005)
+            say(f"round {round_number} {program.label}: idle {sum(result['idle'].values()):.2f} % "
+                f"+ X {result['idle_x']:.2f}; counting {sum(result['counting'].values()):.2f} % "
+                f"({parts}) + X {result['counting_x']:.2f}; RSS {result['rss'] or 0:.1f} MiB "
+                f"(anon {result['anon'] or 0:.1f}); load {max(result['load']):.2f}")
+    return results
+
+
+def counting_total(run):
+    return sum(run["counting"].values()) + run["counting_x"]
+
+
+def reference_ratios(results, key):
+    """Each round's counting total over the reference's in the same round."""
+    reference = results.get("reference", {})
+    return [counting_total(run) / counting_total(reference[number])
+            for number, run in sorted(results[key].items())
+            if number in reference and counting_total(reference[number]) > 0]
+
+
 def median_range(values, digits=2):
     values = [v for v in values if v is not None]
     if not values:
@@ -466,26 +500,8 @@ def main():
         f"{wine} ({args.machine}), {args.rounds} rounds, windows of {args.window:g} s, "
         f"X server: {'bare' if args.bare_x else 'with a desktop resource database'}, "
         f"load {load_average():.2f}")
-    results = {p.key: [] for p in programs}
-    for round_number in range(1, args.rounds + 1):
-        # Rotated each round, so that no program always runs first or last.
-        shift = (round_number - 1) % len(programs)
-        for program in programs[shift:] + programs[:shift]:
-            result = run_once(program, args, round_number)
-            if isinstance(result, str):
-                say(f"round {round_number}: FAILED {result}")
-                continue
-            results[program.key].append(result)
-            parts = ", ".join(f"{n} {v:.2f}" for n, v in
-                              sorted(result["counting"].items(), key=lambda kv: -kv[1]) if v >= 0.005)
-            say(f"round {round_number} {program.label}: idle {sum(result['idle'].values()):.2f} % "
-                f"+ X {result['idle_x']:.2f}; counting {sum(result['counting'].values()):.2f} % "
-                f"({parts}) + X {result['counting_x']:.2f}; RSS {result['rss'] or 0:.1f} MiB "
-                f"(anon {result['anon'] or 0:.1f}); load {max(result['load']):.2f}")
-
-    totals = {key: [sum(r["counting"].values()) + r["counting_x"] for r in runs]
-              for key, runs in results.items()}
-    ref_totals = totals.get("reference", [])
+    results = run_rounds(programs, args.rounds,
+                         lambda program, number: run_once(program, args, number), say)
     say()
     say("CPU in % of one core (median (min–max) of the rounds); memory of the main process.")
     say()
@@ -493,14 +509,14 @@ def main():
         "counting total | × reference | resident (anonymous) MiB |")
     say("|---|---|---|---|---|---|---|---|")
     for program in programs:
-        runs = results[program.key]
+        runs = list(results[program.key].values())
         if not runs:
             say(f"| {program.label} | failed | | | | | | |")
             continue
         ratio = "–"
-        if ref_totals and program.key != "reference":
+        if program.key != "reference":
             # Same round, same load: the ratio of each round, then its median.
-            pairs = [t / r for t, r in zip(totals[program.key], ref_totals) if r > 0]
+            pairs = reference_ratios(results, program.key)
             if pairs:
                 ratio = median_range(pairs)
         names = {}
@@ -515,13 +531,13 @@ def main():
             f"| {median_range([r['idle_x'] for r in runs])} "
             f"| {median_range([sum(r['counting'].values()) for r in runs])}: {helpers} "
             f"| {median_range([r['counting_x'] for r in runs])} "
-            f"| {median_range(totals[program.key])} | {ratio} "
+            f"| {median_range([counting_total(r) for r in runs])} | {ratio} "
             f"| {median_range([r['rss'] for r in runs], 1)} "
             f"({median_range([r['anon'] for r in runs], 1)}) |")
     say()
     say("Each process apart (median % of one core, idle / counting):")
     for program in programs:
-        runs = results[program.key]
+        runs = list(results[program.key].values())
         names = sorted({n for r in runs for n in list(r["idle"]) + list(r["counting"])})
         cells = []
         for name in names:
@@ -529,7 +545,7 @@ def main():
             counting = statistics.median([r["counting"].get(name, 0.0) for r in runs])
             cells.append(f"{name} {idle:.2f} / {counting:.2f}")
         say(f"- {program.label}: " + "; ".join(cells))
-    loads = [load for runs in results.values() for r in runs for load in r["load"]]
+    loads = [load for runs in results.values() for r in runs.values() for load in r["load"]]
     if loads:
         say(f"Load average (1 min) during the windows: {min(loads):.2f}–{max(loads):.2f} "
             f"on {os.cpu_count()} cores.")

@@ -8,9 +8,9 @@ Prints one line per check and a closing "N passed, M failed" line.
 """
 import re
 import struct
-import subprocess
 import sys
 
+import pe
 from checks import Checks
 
 # Window and control style bits (winuser.h).
@@ -59,25 +59,10 @@ VERSION_STRINGS = {
     "FileVersion": "0.01", "ProductVersion": "0.01",
 }
 
-MACHINES = {  # PE machine: (name, windres, manifest processorArchitecture)
-    0x014C: ("i686", "i686-w64-mingw32-windres", "X86"),
-    0x8664: ("x86_64", "x86_64-w64-mingw32-windres", "amd64"),
-}
 IMAGE_SUBSYSTEM_WINDOWS_GUI = 2
 KEYWORD_CLASS = {"GROUPBOX": "button", "PUSHBUTTON": "button", "EDITTEXT": "edit",
                  "LTEXT": "static"}
 CLASS_ORDINAL = {0x80: "button", 0x81: "edit", 0x82: "static"}
-
-
-def pe_header(data):
-    pe = struct.unpack_from("<I", data, 0x3C)[0]
-    if data[pe:pe + 4] != b"PE\0\0":
-        raise ValueError("no PE signature")
-    machine = struct.unpack_from("<H", data, pe + 4)[0]
-    optional = pe + 24
-    magic = struct.unpack_from("<H", data, optional)[0]
-    subsystem = struct.unpack_from("<H", data, optional + 68)[0]
-    return machine, magic, subsystem
 
 
 def rc_string(token):
@@ -206,20 +191,21 @@ def check_exe(path, checks):
     with open(path, "rb") as f:
         data = f.read()
     try:
-        machine, magic, subsystem = pe_header(data)
+        header = pe.read_header(data)
     except (ValueError, struct.error) as e:
         checks.expect("a PE executable", False, str(e))
         return
-    known = machine in MACHINES
-    checks.expect("machine i686 or x86-64", known, hex(machine))
+    known = header.machine in pe.MACHINES
+    checks.expect("machine i686 or x86-64", known, hex(header.machine))
     if not known:
         return
-    name, windres, arch = MACHINES[machine]
+    name, _, arch = pe.MACHINES[header.machine]
     print(f"  machine: {name}")
     checks.expect("optional header matches the machine",
-                  magic == (0x20B if name == "x86_64" else 0x10B), hex(magic))
-    checks.expect("GUI subsystem, no console", subsystem == IMAGE_SUBSYSTEM_WINDOWS_GUI, str(subsystem))
-    rc = subprocess.run([windres, "-i", path, "-O", "rc"], capture_output=True, text=True)
+                  header.magic == (pe.PE32_PLUS if name == "x86_64" else pe.PE32), hex(header.magic))
+    checks.expect("GUI subsystem, no console", header.subsystem == IMAGE_SUBSYSTEM_WINDOWS_GUI,
+                  str(header.subsystem))
+    rc = pe.resources(path, header.machine)
     checks.expect("windres decompiles the resources", rc.returncode == 0, rc.stderr.strip())
     check_dialog(rc.stdout, checks)
     check_version(rc.stdout, checks)

@@ -14,7 +14,8 @@
 #                                   when it had to be killed)
 # DRIVE_CLICKED_AT: when the last click was sent, in ms since the epoch.
 
-drive_probe() { wine "$DRIVE_PROBE" "$@" 2>/dev/null | tr -d '\r'; }
+# Its own pipefail: a failed probe fails whatever the caller's options.
+drive_probe() { (set -o pipefail && wine "$DRIVE_PROBE" "$@" 2>/dev/null | tr -d '\r'); }
 drive_note() { [ -z "${DRIVE_LOG:-}" ] || echo "$(date +%T.%3N) $*" >>"$DRIVE_LOG"; }
 drive_state() { drive_probe --wait "$1" "$2" >/dev/null; }
 

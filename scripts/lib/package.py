@@ -16,15 +16,14 @@ check and compare print one line per check; compare ends with
 import hashlib
 import os
 import re
-import struct
 import subprocess
 import sys
 import time
 import zipfile
 
+import pe
 from checks import Checks
 
-TOOLS = {0x014C: "i686-w64-mingw32-", 0x8664: "x86_64-w64-mingw32-"}
 # What every Windows has: the exe needs nothing beside it (static runtime).
 SYSTEM_DLLS = {"advapi32.dll", "comctl32.dll", "comdlg32.dll", "gdi32.dll", "kernel32.dll",
                "msvcrt.dll", "ole32.dll", "shell32.dll", "user32.dll", "winmm.dll"}
@@ -32,22 +31,17 @@ SYSTEM_DLLS = {"advapi32.dll", "comctl32.dll", "comdlg32.dll", "gdi32.dll", "ker
 
 def check(exe, version, checks):
     with open(exe, "rb") as f:
-        data = f.read()
-    pe = struct.unpack_from("<I", data, 0x3C)[0]
-    machine, _, stamp = struct.unpack_from("<HHI", data, pe + 4)
-    optional = pe + 24
-    magic = struct.unpack_from("<H", data, optional)[0]
-    # Data directory 6 (debug) follows the 96 or 112 bytes of fixed fields.
-    directories = optional + (112 if magic == 0x20B else 96)
-    debug_rva, debug_size = struct.unpack_from("<II", data, directories + 6 * 8)
+        header = pe.read_header(f.read())
     label = os.path.join(os.path.basename(os.path.dirname(exe)), os.path.basename(exe))
-    checks.expect(f"{label}: no link time in the PE header", stamp == 0, f"TimeDateStamp {stamp:#x}")
-    checks.expect(f"{label}: no debug directory", debug_size == 0, f"{debug_size} bytes at {debug_rva:#x}")
-    dump = subprocess.run([TOOLS[machine] + "objdump", "-p", exe], capture_output=True, text=True)
+    checks.expect(f"{label}: no link time in the PE header", header.stamp == 0,
+                  f"TimeDateStamp {header.stamp:#x}")
+    checks.expect(f"{label}: no debug directory", header.debug_size == 0,
+                  f"{header.debug_size} bytes at {header.debug_rva:#x}")
+    dump = subprocess.run([pe.tool(header.machine, "objdump"), "-p", exe], capture_output=True, text=True)
     dlls = {d.lower() for d in re.findall(r"DLL Name: (\S+)", dump.stdout)}
     checks.expect(f"{label}: imports Windows system DLLs only", dlls and dlls <= SYSTEM_DLLS,
                   ", ".join(sorted(dlls - SYSTEM_DLLS)) or dump.stderr.strip())
-    rc = subprocess.run([TOOLS[machine] + "windres", "-i", exe, "-O", "rc"], capture_output=True, text=True)
+    rc = pe.resources(exe, header.machine)
     found = {key: re.findall(rf'VALUE "{key}", "([^"]*)"', rc.stdout)
              for key in ("FileVersion", "ProductVersion")}
     found["caption"] = re.findall(r'^CAPTION "Tocklet Version ([^"]*)"', rc.stdout, re.M)

@@ -61,11 +61,11 @@ tocklet_wine_sound() {
             ;;
         desktop)
             unset ALSA_CONFIG_PATH
-            if command -v pactl >/dev/null 2>&1 && LC_ALL=C pactl info >/dev/null 2>&1; then
+            local info
+            if command -v pactl >/dev/null 2>&1 && info=$(LC_ALL=C pactl info 2>/dev/null); then
                 # PulseAudio, or PipeWire's pulse server: Wine's pulse driver.
                 export WINEDLLOVERRIDES="mscoree,mshtml="
-                TOCKLET_WINE_SOUND_OUT="the sound server ($(LC_ALL=C pactl info 2>/dev/null |
-                    sed -n 's/^Server Name: //p'))"
+                TOCKLET_WINE_SOUND_OUT="the sound server ($(sed -n 's/^Server Name: //p' <<<"$info"))"
             else
                 export WINEDLLOVERRIDES="mscoree,mshtml=;winepulse.drv=d"
                 TOCKLET_WINE_SOUND_OUT="ALSA's default device"
@@ -127,17 +127,25 @@ tocklet_wine_prefix() {
         flock 9
         if [ ! -f "$WINEPREFIX/.tocklet-ready" ]; then
             rm -rf "$WINEPREFIX"
-            wineboot --init >/dev/null 2>&1
+            # Marked ready only when whole: a broken prefix is made again by
+            # the next caller, not kept for good.
+            if ! wineboot --init >/dev/null 2>&1; then
+                echo "wine-env: wineboot --init failed for $WINEPREFIX" >&2
+                exit 1
+            fi
             wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
             tocklet_wine_fonts
-            wineserver -w
+            if ! wineserver -w; then
+                echo "wine-env: the Wine server of $WINEPREFIX failed" >&2
+                exit 1
+            fi
             touch "$WINEPREFIX/.tocklet-ready"
         fi
     ) 9>"$WINEPREFIX.lock"
 }
 
 if [ -z "${TOCKLET_WINE_MACHINE:-}" ]; then
-    if tocklet_host_runs_32bit; then TOCKLET_WINE_MACHINE=i686; else TOCKLET_WINE_MACHINE=x86_64; fi
+    read -r TOCKLET_WINE_MACHINE _ <<<"$(tocklet_preferred_machine)"
 fi
 tocklet_wine_use "$TOCKLET_WINE_MACHINE"
 tocklet_wine_sound "${TOCKLET_WINE_SOUND:-null}"
