@@ -7,7 +7,7 @@
 #include "sound/cd_audio.h"
 #include "sound/mci_music_file.h"
 
-CMCIMusic* g_attachedMusic = nullptr;
+std::atomic<CMCIMusic*> g_attachedMusic{nullptr};
 
 namespace {
 
@@ -64,11 +64,16 @@ CMCIMusic::~CMCIMusic() {
         CloseFile(front);
     }
     cd_.reset();
-    if (window_ != nullptr) PostMessageA(window_, WM_DESTROY, 0, 0);
-    if (thread_ != nullptr) {
-        WaitForSingleObject(thread_, INFINITE);
-        CloseHandle(thread_);
+    if (stuck()) {
+        // Its thread may never leave the media back end; should it, it finds
+        // no service to route to and waits on in its loop.
+        CMCIMusic* self = this;
+        g_attachedMusic.compare_exchange_strong(self, nullptr);
+    } else if (window_ != nullptr) {
+        PostMessageA(window_, WM_DESTROY, 0, 0);
+        if (thread_ != nullptr) WaitForSingleObject(thread_, INFINITE);
     }
+    if (thread_ != nullptr) CloseHandle(thread_);
     if (readyEvent_ != nullptr) CloseHandle(readyEvent_);
 }
 
@@ -105,9 +110,8 @@ void CMCIMusic::RunServiceThread() {
 
 LRESULT CALLBACK CMCIMusic::MusicWindowProc(HWND window, UINT message, WPARAM wParam,
                                             LPARAM lParam) {
-    if (g_attachedMusic != nullptr && g_attachedMusic->HandleMessage(message, wParam, lParam)) {
-        return 1;
-    }
+    CMCIMusic* attached = g_attachedMusic.load();
+    if (attached != nullptr && attached->HandleMessage(message, wParam, lParam)) return 1;
     switch (message) {
         case WM_DESTROY:
             g_attachedMusic = nullptr;
@@ -148,10 +152,26 @@ int CMCIMusic::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 uint32_t CMCIMusic::SendCommand(MCICommand& command) {
     command.result = kMCICommandNotDelivered;
-    if (window_ != nullptr) {
+    if (window_ != nullptr && !stuck()) {
         SendMessageA(window_, WM_MCI_COMMAND, 0, reinterpret_cast<LPARAM>(&command));
     }
     return command.result;
+}
+
+uint32_t CMCIMusic::SendBoundedCommand(uint32_t deviceId, uint32_t command, uint32_t flags) {
+    if (window_ == nullptr || stuck()) return kMCICommandNotDelivered;
+    // On the heap: a command still running when the wait runs out writes its
+    // result here later, so an unanswered record is left to it.
+    auto* record = new MCICommand{deviceId, command, flags, nullptr, kMCICommandNotDelivered};
+    DWORD_PTR answer = 0;
+    if (SendMessageTimeoutA(window_, WM_MCI_COMMAND, 0, reinterpret_cast<LPARAM>(record),
+                            SMTO_NORMAL, kStuckAfterMs, &answer) == 0) {
+        if (GetLastError() == ERROR_TIMEOUT) stuck_.store(true);
+        return kMCICommandNotDelivered;
+    }
+    const uint32_t result = record->result;
+    delete record;
+    return result;
 }
 
 CMCIMusicFile* CMCIMusic::OpenFile(const char* path) {

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <list>
 #include <memory>
@@ -35,8 +36,9 @@ struct MCICommand {
 };
 
 class CMCIMusic;
-// The service attached to the hidden window; touched only on the service thread.
-extern CMCIMusic* g_attachedMusic;
+// The service attached to the hidden window; set on the service thread, and
+// cleared by a service that leaves its stuck thread behind.
+extern std::atomic<CMCIMusic*> g_attachedMusic;
 
 class CMCIMusic {
 public:
@@ -50,7 +52,8 @@ public:
     explicit CMCIMusic(HWND ownerWindow, IMCIBackend* backend = nullptr,
                        ThreadStarter startThread = nullptr);
     // Closes and destroys every player and the CD unit, then ends the service
-    // thread and returns only after it has exited.
+    // thread and returns only after it has exited; a stuck thread is left to
+    // the end of the process.
     ~CMCIMusic();
 
     CMCIMusic(const CMCIMusic&) = delete;
@@ -66,6 +69,13 @@ public:
     // Runs the command on the service thread and waits for it. Returns the
     // command's `result`: the MCI error code, or kMCICommandNotDelivered.
     uint32_t SendCommand(MCICommand& command);
+    // The same for a command without a parameter block (stop, close), but
+    // waits at most kStuckAfterMs: a stop can wait for a play that never
+    // ends (under Wine, when the sound server goes away in mid-play). The
+    // service is then stuck, and every later command is not delivered.
+    uint32_t SendBoundedCommand(uint32_t deviceId, uint32_t command, uint32_t flags);
+    static constexpr DWORD kStuckAfterMs = 3000;
+    bool stuck() const { return stuck_.load(); }
 
     static DWORD WINAPI ThreadProc(void* argument);
     static LRESULT CALLBACK MusicWindowProc(HWND window, UINT message, WPARAM wParam,
@@ -92,6 +102,7 @@ private:
     DWORD threadId_ = 0;
     HWND window_ = nullptr;
     HANDLE readyEvent_ = nullptr;
+    std::atomic<bool> stuck_{false};
     std::unique_ptr<CMCIMusicCD> cd_;
     // Changed on the dialog thread, walked on the service thread when a notice
     // is routed; the lock is never held across a command sent to the service

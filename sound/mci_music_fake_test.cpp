@@ -7,6 +7,7 @@
 #include <mmsystem.h>
 
 #include <atomic>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <thread>
@@ -257,6 +258,55 @@ TEST_F(FakeSoundTest, PlayersComeAndGoWhileNoticesArrive) {
     EXPECT_EQ(fake_.OpenAliases(), (std::vector<std::string>{"b.wav"}));
     ASSERT_TRUE(fake_.PostNotice(steady->deviceId(), MCI_NOTIFY_SUCCESSFUL));
     EXPECT_TRUE(WaitUntil([steady] { return !steady->IsPlaying(); }));
+}
+
+// A back end whose stops, once told, never come back until let go: what
+// Wine's wave driver does to a play whose sound server went away.
+class CStopHangsBackend : public CFakeMCIBackend {
+public:
+    CStopHangsBackend() : release_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+    ~CStopHangsBackend() override { CloseHandle(release_); }
+    void HangStops() { hang_ = true; }
+    void LetGo() { SetEvent(release_); }
+    bool StopReturned() const { return returned_; }
+
+    uint32_t SendCommand(uint32_t deviceId, uint32_t command, uint32_t flags,
+                         void* params) override {
+        const bool hangs = command == MCI_STOP && hang_.exchange(false);
+        if (hangs) WaitForSingleObject(release_, INFINITE);
+        const uint32_t result = CFakeMCIBackend::SendCommand(deviceId, command, flags, params);
+        if (hangs) returned_ = true;
+        return result;
+    }
+
+private:
+    HANDLE release_;
+    std::atomic<bool> hang_{false};
+    std::atomic<bool> returned_{false};
+};
+
+TEST(FakeSoundStuckTest, AStopThatNeverReturnsStopsTheServiceNotItsCallers) {
+    CStopHangsBackend backend;
+    backend.AddFile("a.wav", 300);
+    auto music = std::make_unique<CMCIMusic>(nullptr, &backend);
+    CMCIMusicFile* file = music->OpenFile("a.wav");
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(file->Play(), 1);
+    EXPECT_FALSE(music->stuck());
+
+    backend.HangStops();
+    EXPECT_EQ(file->Stop(), 1) << "the stop gives up waiting";
+    EXPECT_TRUE(music->stuck());
+    const std::size_t reached = backend.Calls().size();
+    // Each of these would otherwise queue behind the stop for ever.
+    EXPECT_EQ(file->Play(), 1);
+    EXPECT_EQ(music->CloseFile(file), 1);
+    EXPECT_EQ(music->OpenFile("a.wav"), nullptr);
+    EXPECT_EQ(backend.Calls().size(), reached) << "nothing reaches the back end once stuck";
+    music.reset();  // leaves the stuck thread behind
+
+    backend.LetGo();
+    EXPECT_TRUE(WaitUntil([&backend] { return backend.StopReturned(); }));
 }
 
 HANDLE NoThread(LPTHREAD_START_ROUTINE, void*, DWORD* threadId) {

@@ -55,7 +55,7 @@ int CMCIMusicFile::Play() {
 
 int CMCIMusicFile::Stop() {
     if (!IsPlaying()) return 0;
-    Issue(MCI_STOP, MCI_WAIT, nullptr);
+    owner_->SendBoundedCommand(deviceId(), MCI_STOP, MCI_WAIT);
     flags_.fetch_and(~kPlaying);
     return 1;
 }
@@ -68,8 +68,8 @@ int CMCIMusicFile::OnPlayEnd() {
 }
 
 int CMCIMusicFile::Close() {
-    Issue(MCI_STOP, MCI_WAIT, nullptr);
-    Issue(MCI_CLOSE, MCI_WAIT, nullptr);
+    owner_->SendBoundedCommand(deviceId(), MCI_STOP, MCI_WAIT);
+    owner_->SendBoundedCommand(deviceId(), MCI_CLOSE, MCI_WAIT);
     flags_.store(0);
     deviceId_.store(0);
     return 1;

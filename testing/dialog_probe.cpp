@@ -6,6 +6,9 @@
 //   tocklet_probe.exe --wait STATE [MS]    waits (default 10 s) until the
 //                                          dialog is in STATE: idle,
 //                                          running or paused
+//   tocklet_probe.exe --show minimize|restore
+//                                          asks the dialog to be minimized or
+//                                          restored, as its system menu does
 // Prints "key=value" lines (text in UTF-8; control centres in screen pixels). Exit code: 0 when
 // found (and in STATE), 1 when the wait ran out, 2 when there is no dialog.
 #include <windows.h>
@@ -93,6 +96,7 @@ void Print(HWND dialog, const DialogState& s) {
     std::printf("start_caption=%s\n", s.start.c_str());
     std::printf("start_enabled=%d\n", s.startEnabled ? 1 : 0);
     std::printf("stop_enabled=%d\n", s.stopEnabled ? 1 : 0);
+    std::printf("iconic=%d\n", IsIconic(dialog) ? 1 : 0);
     std::printf("settings_enabled=%d/%d\n", s.settingsEnabled,
                 static_cast<int>(std::size(kSettingFields)));
     for (int id : {IDC_HOUR, IDC_MINUTE, IDC_SECOND, IDC_MSEC, IDC_COUNT})
@@ -116,6 +120,14 @@ int main(int argc, char** argv) {
         want = argv[2];
         waitMs =
             argc >= 4 ? static_cast<DWORD>(std::strtoul(argv[3], nullptr, 10)) : kDefaultWaitMs;
+    }
+    if (argc == 3 && std::strcmp(argv[1], "--show") == 0) {
+        HWND dialog = FindWindowA(nullptr, kCaption);
+        if (!dialog) return 2;
+        const bool minimize = std::strcmp(argv[2], "minimize") == 0;
+        // Posted: a busy dialog must not hold the probe.
+        PostMessageA(dialog, WM_SYSCOMMAND, minimize ? SC_MINIMIZE : SC_RESTORE, 0);
+        return 0;
     }
     const DWORD start = GetTickCount();
     for (;;) {

@@ -12,15 +12,16 @@ AUDIBLE_RAN_WINE=""
 now_ms() { date +%s%3N; }
 
 # Starts PulseAudio with a null sink "cap" and a socket of its own, in a
-# temporary folder, and points Wine at it. Gives up after 15 s.
+# temporary folder, and points Wine at it. Gives up after 15 s. Called again
+# after audible_server_kill, it starts a new server on the same socket.
 audible_server_start() {
-    AUDIBLE_RUNTIME=$(mktemp -d /tmp/tocklet-audible.XXXXXX)
+    [ -n "$AUDIBLE_RUNTIME" ] || AUDIBLE_RUNTIME=$(mktemp -d /tmp/tocklet-audible.XXXXXX)
     local socket=$AUDIBLE_RUNTIME/native
     XDG_RUNTIME_DIR=$AUDIBLE_RUNTIME HOME=$AUDIBLE_RUNTIME pulseaudio -n --daemonize=no \
         --exit-idle-time=-1 --use-pid-file=false --realtime=false --high-priority=false \
         --load="module-null-sink sink_name=cap" \
         --load="module-native-protocol-unix socket=$socket auth-anonymous=1" \
-        >"$AUDIBLE_RUNTIME/server.log" 2>&1 </dev/null &
+        >>"$AUDIBLE_RUNTIME/server.log" 2>&1 </dev/null &
     AUDIBLE_PULSE_PID=$!
     local deadline=$((SECONDS + 15))
     while [ "$SECONDS" -lt "$deadline" ] && kill -0 "$AUDIBLE_PULSE_PID" 2>/dev/null; do
@@ -34,6 +35,14 @@ audible_server_start() {
     echo "  the sound server did not start (pulseaudio exited, or no sink on $socket within 15 s); its log:"
     tail -n 20 "$AUDIBLE_RUNTIME/server.log" | sed 's/^/    /'
     return 1
+}
+
+# The server dies at once, as in a crash: its clients see the connection drop.
+audible_server_kill() {
+    [ -n "$AUDIBLE_PULSE_PID" ] || return 0
+    kill -KILL "$AUDIBLE_PULSE_PID" 2>/dev/null
+    wait "$AUDIBLE_PULSE_PID" 2>/dev/null
+    AUDIBLE_PULSE_PID=""
 }
 
 # Records the sink into RAW (see scripts/lib/tones.py); returns once sound

@@ -4,6 +4,9 @@
   tones.py record RAW SOURCE   records SOURCE (e.g. cap.monitor) into RAW until
                                SIGTERM; writes RAW.ready once sound arrives and
                                RAW.t0, the wall-clock time of the first sample
+  tones.py wait RAW N LOUD MS  while RAW is recorded: waits at most MS until N
+                               tones have begun in it and its last 20 ms are
+                               loud (LOUD 1) or quiet (0); exit code 0 if so
   tones.py find RAW [BRIDGE]   one line per tone: onset, length (ms) and the
                                number of dropouts (quiet spans of 10 ms up to
                                BRIDGE inside it); onsets in wall-clock ms
@@ -56,14 +59,15 @@ def record(raw, source):
     return 0 if t0 is not None else 1
 
 
-def find(raw, bridge_ms):
-    bridge = RATE * bridge_ms // 1000
+def load(raw):
     data = array.array("h")
     with open(raw, "rb") as f:
-        data.frombytes(f.read())
-    t0 = 0.0
-    if os.path.exists(raw + ".t0"):
-        t0 = float(open(raw + ".t0").read())
+        raw_bytes = f.read()
+    data.frombytes(raw_bytes[:len(raw_bytes) // 2 * 2])  # a sample may be half written
+    return data
+
+
+def spans(data, bridge):
     tones, start, end, drops = [], None, None, 0
     for b in range(0, len(data), BLOCK):
         block = data[b:b + BLOCK]
@@ -81,13 +85,49 @@ def find(raw, bridge_ms):
         end = last
     if start is not None:
         tones.append((start, end, drops))
-    for s, e, d in tones:
+    return tones
+
+
+def wait(raw, want, loud_wanted, ms):
+    deadline = time.monotonic() + ms / 1000
+    bridge = RATE * 150 // 1000
+    data, pending, done, begun, end = array.array("h"), b"", 0, 0, None
+    with open(raw, "rb") as f:
+        while True:
+            pending += f.read()
+            whole = len(pending) // 2 * 2  # a sample may be half written
+            data.frombytes(pending[:whole])
+            pending = pending[whole:]
+            for b in range(done, len(data) - BLOCK + 1, BLOCK):
+                block = data[b:b + BLOCK]
+                if max(block) >= THRESHOLD or -min(block) >= THRESHOLD:
+                    if end is None or b - end > bridge:
+                        begun += 1
+                    end = b + BLOCK
+                done = b + BLOCK
+            tail = data[-RATE // 50:]
+            loud = max(tail, default=0) >= THRESHOLD or -min(tail, default=0) >= THRESHOLD
+            if begun >= want and int(loud) == loud_wanted:
+                return 0
+            if time.monotonic() >= deadline:
+                return 1
+            time.sleep(0.02)
+
+
+def find(raw, bridge_ms):
+    data = load(raw)
+    t0 = 0.0
+    if os.path.exists(raw + ".t0"):
+        t0 = float(open(raw + ".t0").read())
+    for s, e, d in spans(data, RATE * bridge_ms // 1000):
         print(round(t0 * 1000 + s * 1000 / RATE), round((e + 1 - s) * 1000 / RATE), d)
 
 
 if __name__ == "__main__":
     if len(sys.argv) == 4 and sys.argv[1] == "record":
         sys.exit(record(sys.argv[2], sys.argv[3]))
+    if len(sys.argv) == 6 and sys.argv[1] == "wait":
+        sys.exit(wait(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]), int(sys.argv[5])))
     if len(sys.argv) in (3, 4) and sys.argv[1] == "find":
         find(sys.argv[2], int(sys.argv[3]) if len(sys.argv) == 4 else 150)
         sys.exit(0)
