@@ -58,6 +58,9 @@ int AcquireTimerPeriod(int countOnly) {
     g_timerPeriod.store(period, std::memory_order_release);
     g_timerPlatform.beginPeriod(period);
     g_timerPeriodRaised.store(true, std::memory_order_release);
+    // So that a minimized window still counts at the raised resolution; where
+    // the system cannot, the resolution is raised all the same.
+    g_timerPlatform.keepResolutionWhenHidden();
     return 1;
 }
 

@@ -78,12 +78,15 @@ struct TimerPlatform {
     uint32_t (*endPeriod)(uint32_t ms);
     TickSource coarseTick;
     TickSource fineTick;
+    int (*keepResolutionWhenHidden)();
 };
 
 // The real calls.
 constexpr TimerPlatform kSystemTimerPlatform = {
-    &platform::GetTimerCaps, &platform::BeginTimerPeriod, &platform::EndTimerPeriod,
-    &platform::CoarseTickCount, &platform::FineTickCount};
+    &platform::GetTimerCaps,   &platform::BeginTimerPeriod,
+    &platform::EndTimerPeriod, &platform::CoarseTickCount,
+    &platform::FineTickCount,  &platform::KeepTimerResolutionWhenHidden,
+};
 
 // What the guard calls; kSystemTimerPlatform unless a test replaced it.
 extern TimerPlatform g_timerPlatform;

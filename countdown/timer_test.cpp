@@ -140,6 +140,8 @@ struct FakeTimerPlatform {
     static inline std::vector<uint32_t> begun;
     static inline std::vector<uint32_t> ended;
     static inline uint32_t endResult = 0;
+    static inline int keepResult = 1;
+    static inline int keepAsked = 0;
 
     static uint32_t GetCaps(platform::TimerCaps* caps) {
         caps->wPeriodMin = periodMin;
@@ -154,6 +156,10 @@ struct FakeTimerPlatform {
         ended.push_back(ms);
         return ms == 0 ? platform::kTimerNoCanDo : endResult;
     }
+    static int Keep() {
+        ++keepAsked;
+        return keepResult;
+    }
     static uint32_t Coarse() { return 1; }
     static uint32_t Fine() { return 2; }
 };
@@ -164,14 +170,16 @@ protected:
         savedPlatform = g_timerPlatform;
         savedSource = g_tickSource.load();
         g_timerPlatform = {&FakeTimerPlatform::GetCaps, &FakeTimerPlatform::Begin,
-                           &FakeTimerPlatform::End, &FakeTimerPlatform::Coarse,
-                           &FakeTimerPlatform::Fine};
+                           &FakeTimerPlatform::End,     &FakeTimerPlatform::Coarse,
+                           &FakeTimerPlatform::Fine,    &FakeTimerPlatform::Keep};
         g_tickSource = &FakeTimerPlatform::Coarse;
         FakeTimerPlatform::capsResult = 0;
         FakeTimerPlatform::periodMin = 1;
         FakeTimerPlatform::begun.clear();
         FakeTimerPlatform::ended.clear();
         FakeTimerPlatform::endResult = 0;
+        FakeTimerPlatform::keepResult = 1;
+        FakeTimerPlatform::keepAsked = 0;
         ASSERT_EQ(0, g_timerPeriodUsers.load());
         g_timerPeriod = 0;
     }
@@ -192,7 +200,23 @@ TEST_F(TimerPeriodTest, FinestPeriodOneRunsAtTwoMilliseconds) {
     EXPECT_EQ(List({2}), FakeTimerPlatform::begun);
     EXPECT_EQ(2u, g_timerPeriod.load());
     EXPECT_EQ(&FakeTimerPlatform::Fine, Source());
+    EXPECT_EQ(1, FakeTimerPlatform::keepAsked);  // honoured while minimized too
     FakeTimerPlatform::endResult = 0;
+    EXPECT_EQ(0, ReleaseTimerPeriod());
+    EXPECT_EQ(List({2}), FakeTimerPlatform::ended);
+    EXPECT_EQ(&FakeTimerPlatform::Coarse, Source());
+    EXPECT_EQ(1, FakeTimerPlatform::keepAsked);
+}
+
+// Where the system lacks the setting or refuses it (Wine, older Windows),
+// the resolution is raised and given back just the same.
+TEST_F(TimerPeriodTest, RefusedKeepingWhenHiddenChangesNothing) {
+    FakeTimerPlatform::keepResult = 0;
+    EXPECT_EQ(1, AcquireTimerPeriod(0));
+    EXPECT_EQ(1, FakeTimerPlatform::keepAsked);
+    EXPECT_EQ(List({2}), FakeTimerPlatform::begun);
+    EXPECT_EQ(2u, g_timerPeriod.load());
+    EXPECT_EQ(&FakeTimerPlatform::Fine, Source());
     EXPECT_EQ(0, ReleaseTimerPeriod());
     EXPECT_EQ(List({2}), FakeTimerPlatform::ended);
     EXPECT_EQ(&FakeTimerPlatform::Coarse, Source());
@@ -212,6 +236,7 @@ TEST_F(TimerPeriodTest, CoarseDeviceKeepsTheDefaultButStillCounts) {
     EXPECT_TRUE(FakeTimerPlatform::begun.empty());
     EXPECT_EQ(&FakeTimerPlatform::Coarse, Source());
     EXPECT_EQ(1, g_timerPeriodUsers.load());
+    EXPECT_EQ(0, FakeTimerPlatform::keepAsked);  // nothing raised, nothing to keep
     EXPECT_EQ(static_cast<int>(platform::kTimerNoCanDo), ReleaseTimerPeriod());
     EXPECT_EQ(List({0}), FakeTimerPlatform::ended);  // nothing was raised
 }
@@ -220,6 +245,7 @@ TEST_F(TimerPeriodTest, MissingCapabilitiesRaiseNothing) {
     FakeTimerPlatform::capsResult = 1;
     EXPECT_EQ(0, AcquireTimerPeriod(0));
     EXPECT_TRUE(FakeTimerPlatform::begun.empty());
+    EXPECT_EQ(0, FakeTimerPlatform::keepAsked);
     EXPECT_EQ(&FakeTimerPlatform::Coarse, Source());
     ReleaseTimerPeriod();
 }
@@ -228,6 +254,7 @@ TEST_F(TimerPeriodTest, NestedUsersRaiseOnceAndRestoreOnTheLastRelease) {
     EXPECT_EQ(1, AcquireTimerPeriod(0));
     EXPECT_EQ(1, AcquireTimerPeriod(0));
     EXPECT_EQ(List({2}), FakeTimerPlatform::begun);
+    EXPECT_EQ(1, FakeTimerPlatform::keepAsked);  // only by the first user
     EXPECT_EQ(1, ReleaseTimerPeriod());
     EXPECT_TRUE(FakeTimerPlatform::ended.empty());
     EXPECT_EQ(&FakeTimerPlatform::Fine, Source());
@@ -240,6 +267,7 @@ TEST_F(TimerPeriodTest, CountOnlyFirstUserRaisesNothing) {
     g_tickSource = &FakeTimerPlatform::Fine;  // to see the release set it back
     EXPECT_EQ(1, AcquireTimerPeriod(1));
     EXPECT_TRUE(FakeTimerPlatform::begun.empty());
+    EXPECT_EQ(0, FakeTimerPlatform::keepAsked);
     EXPECT_EQ(&FakeTimerPlatform::Fine, Source());  // unchanged
     ReleaseTimerPeriod();
     EXPECT_EQ(&FakeTimerPlatform::Coarse, Source());

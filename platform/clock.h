@@ -24,4 +24,9 @@ uint32_t GetTimerCaps(TimerCaps* caps);
 uint32_t BeginTimerPeriod(uint32_t ms);
 uint32_t EndTimerPeriod(uint32_t ms);
 
+// Asks the system to honour a raised resolution also while the process's
+// windows are minimized or hidden, which Windows 11 otherwise ignores to save
+// power. 1 when the system took it; 0 where it has no such setting or refuses.
+int KeepTimerResolutionWhenHidden();
+
 }  // namespace platform

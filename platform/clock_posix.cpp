@@ -38,4 +38,8 @@ uint32_t EndTimerPeriod(uint32_t ms) {
     return ms == 0 ? kTimerNoCanDo : kTimerNoError;
 }
 
+int KeepTimerResolutionWhenHidden() {
+    return 0;  // nothing throttles the resolution here
+}
+
 }  // namespace platform

@@ -7,6 +7,21 @@
 
 namespace platform {
 
+namespace {
+// Windows 11's power-throttling setting, named here: older SDK headers lack it.
+constexpr int kProcessPowerThrottling = 4;  // PROCESS_INFORMATION_CLASS
+constexpr ULONG kPowerThrottlingCurrentVersion = 1;
+constexpr ULONG kPowerThrottlingIgnoreTimerResolution = 0x4;
+
+struct PowerThrottlingState {
+    ULONG Version;
+    ULONG ControlMask;
+    ULONG StateMask;
+};
+
+using SetProcessInformationFn = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
+}  // namespace
+
 uint32_t CoarseTickCount() {
     return GetTickCount();
 }
@@ -29,6 +44,19 @@ uint32_t BeginTimerPeriod(uint32_t ms) {
 }
 uint32_t EndTimerPeriod(uint32_t ms) {
     return timeEndPeriod(ms);
+}
+
+int KeepTimerResolutionWhenHidden() {
+    // Looked up at run time: Windows before 8 has no SetProcessInformation.
+    const auto setInformation = reinterpret_cast<SetProcessInformationFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetProcessInformation")));
+    if (setInformation == nullptr) return 0;
+    // The control bit with the state bit clear: always honour the resolution.
+    PowerThrottlingState state{kPowerThrottlingCurrentVersion,
+                               kPowerThrottlingIgnoreTimerResolution, 0};
+    const BOOL taken =
+        setInformation(GetCurrentProcess(), kProcessPowerThrottling, &state, sizeof state);
+    return taken != FALSE ? 1 : 0;
 }
 
 }  // namespace platform

@@ -4,7 +4,9 @@
 # machine without a window manager a key or click is now and then lost.
 # Needs wine-env.sh sourced. DRIVE_LOG, when set, gets each action, timed.
 #
-#   drive_start EXE                 starts it, waits for the idle dialog
+#   drive_start EXE                 starts it, waits for the idle dialog;
+#                                   its stderr (Wine's trace) goes to
+#                                   DRIVE_STDERR when set
 #   drive_set_field ID VALUE LINE   types VALUE into control ID until the
 #                                   probe prints LINE
 #   drive_press ID FROM TO          clicks button ID until the dialog is in
@@ -20,7 +22,7 @@ drive_note() { [ -z "${DRIVE_LOG:-}" ] || echo "$(date +%T.%3N) $*" >>"$DRIVE_LO
 drive_state() { drive_probe --wait "$1" "$2" >/dev/null; }
 
 drive_start() { # drive_start EXE
-    wine "$1" >/dev/null 2>&1 &
+    wine "$1" >/dev/null 2>"${DRIVE_STDERR:-/dev/null}" &
     DRIVE_APP_PID=$!
     DRIVE_WINDOW=""
     DRIVE_EXIT=""
