@@ -10,6 +10,10 @@ AUDIBLE_RUNTIME=""
 AUDIBLE_RAN_WINE=""
 
 now_ms() { date +%s%3N; }
+sleep_until() { # sleep_until EPOCH_MS
+    local left=$(($1 - $(now_ms)))
+    [ "$left" -le 0 ] || sleep "$(printf '%d.%03d' $((left / 1000)) $((left % 1000)))"
+}
 
 # Starts PulseAudio with a null sink "cap" and a socket of its own, in a
 # temporary folder, and points Wine at it. Gives up after 15 s. Called again

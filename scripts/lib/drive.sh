@@ -12,6 +12,7 @@
 #   drive_press ID FROM TO          clicks button ID until the dialog is in
 #                                   state TO (idle, running, paused)
 #   drive_state STATE MS            waits until the dialog is in STATE
+#   drive_exe_pid                   the program's Linux process id
 #   drive_quit                      Quit; DRIVE_EXIT is the exit code (124
 #                                   when it had to be killed)
 # DRIVE_CLICKED_AT: when the last click was sent, in ms since the epoch.
@@ -20,6 +21,19 @@
 drive_probe() { (set -o pipefail && wine "$DRIVE_PROBE" "$@" 2>/dev/null | tr -d '\r'); }
 drive_note() { [ -z "${DRIVE_LOG:-}" ] || echo "$(date +%T.%3N) $*" >>"$DRIVE_LOG"; }
 drive_state() { drive_probe --wait "$1" "$2" >/dev/null; }
+
+# The Linux process of the program: the loader drive_start ran execs into
+# it (or, with another loader, starts it as a child).
+drive_exe_pid() {
+    local pid
+    for pid in "$DRIVE_APP_PID" $(pgrep -P "$DRIVE_APP_PID" 2>/dev/null); do
+        if tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -qi 'tocklet\.exe'; then
+            echo "$pid"
+            return 0
+        fi
+    done
+    return 1
+}
 
 drive_start() { # drive_start EXE
     wine "$1" >/dev/null 2>"${DRIVE_STDERR:-/dev/null}" &
