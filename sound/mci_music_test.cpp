@@ -323,9 +323,12 @@ TEST(RealSoundLifetimeTest, RepeatedCyclesLeaveThreadAndHandleCountsAlone) {
     EXPECT_TRUE(WaitUntil([&] { return testing_support::ThreadCount() == threads; }))
         << "threads: " << *threads << " before, " << testing_support::ThreadCount().value_or(0)
         << " after";
-    EXPECT_TRUE(WaitUntil([&] { return testing_support::HandleCount() == handles; }))
-        << "handles: " << *handles << " before, " << testing_support::HandleCount().value_or(0)
-        << " after";
+    // 20 of the cycles are torn down mid-play: a leak in them exceeds the slack.
+    EXPECT_TRUE(WaitUntil([&] {
+        return testing_support::HandleCount().value_or(UINT32_MAX) <=
+               *handles + testing_support::kAudioDriverHandleSlack;
+    })) << "handles: "
+        << *handles << " before, " << testing_support::HandleCount().value_or(0) << " after";
     testing_support::RemoveTree(dir);
 }
 
