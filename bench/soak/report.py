@@ -12,6 +12,7 @@ load average). Can be run again on a kept folder.
 import array
 import math
 import os
+import bisect
 import re
 import subprocess
 import sys
@@ -20,10 +21,6 @@ import time
 # A tone heard later than this after the last Play before it has no Play of
 # its own (the program was paused or stopped meanwhile).
 MAX_PLAY_TO_HEARD = 2000
-# The recording's clock and the trace's agree to some ms only (the first
-# sample's time is known from when data arrived): a tone heard up to this
-# long before a Play is still that Play's.
-SLACK = 50
 
 
 def stats(values):  # nearest rank, as bench_support
@@ -208,15 +205,24 @@ def main(folder, minutes, interval, wav):
         print(f"program: Plays lost {len(plost)}, doubled {len(pdoubled)};"
               f" Play to Play - interval {stats(pdiffs)}")
         print(f"program: the Play command took {stats([p[1] - p[0] for p in plays])}")
-        # Each tone to the last Play before it: a Play with no tone was lost on
-        # the output path, a tone with none (or a second one) came from it.
+        # Each tone to the Play nearest to its onset less the recent Play to
+        # heard lag: a Play with no tone was lost on the output path, a tone
+        # with none (or a second one) came from it. The lag is learnt as it
+        # goes, since the two clocks agree only to some tens of ms, which may
+        # put a tone just before its Play. Nothing sounds before the first
+        # Play, so the first tone is its own.
         heard_of = [[] for _ in plays]
-        orphans, j = [], 0
+        orphans, recent = [], []
+        if tones and abs(tones[0]["onset"] - called[0]) < interval / 2:
+            recent = [tones[0]["onset"] - called[0]]
         for t in tones:
-            while j + 1 < len(called) and called[j + 1] <= t["onset"] + SLACK:
-                j += 1
-            if called[j] <= t["onset"] + SLACK and t["onset"] - called[j] <= MAX_PLAY_TO_HEARD:
+            lag = sorted(recent)[len(recent) // 2] if recent else 0.0
+            at = bisect.bisect_left(called, t["onset"] - lag)
+            near = [k for k in (at - 1, at) if 0 <= k < len(called)]
+            j = min(near, key=lambda k: abs(t["onset"] - lag - called[k]))
+            if -interval / 2 < t["onset"] - called[j] <= MAX_PLAY_TO_HEARD:
                 heard_of[j].append(t)
+                recent = (recent + [t["onset"] - called[j]])[-50:]
             else:
                 orphans.append(t)
         pairs = [(c, ts[0]["onset"] - c) for c, ts in zip(called, heard_of) if ts]
@@ -234,7 +240,7 @@ def main(folder, minutes, interval, wav):
             level = my - slope * (mx - pairs[0][0])
         latency = [l - slope * (c - pairs[0][0]) for c, l in pairs]
         print(f"output path: the clocks drift {slope * 1e6:.0f} ppm; Play call to heard at"
-              f" the start {level:.0f} ms (the first sample's time is known to some ms)")
+              f" the start {level:.0f} ms (the first sample's time is known to some tens of ms: below 0 is that)")
         unheard = [c for c, ts in zip(called, heard_of) if not ts]
         twice = [(c, ts) for c, ts in zip(called, heard_of) if len(ts) > 1]
         print(f"output path: Play call to heard, the drift taken out: {stats(latency)}")
