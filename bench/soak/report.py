@@ -10,16 +10,16 @@ ms at each sample) and samples (minute, resident KiB, threads, descriptors,
 load average). Can be run again on a kept folder.
 """
 import array
+import bisect
 import math
 import os
-import bisect
 import re
 import subprocess
 import sys
 import time
 
-# A tone heard later than this after the last Play before it has no Play of
-# its own (the program was paused or stopped meanwhile).
+# A tone heard later than this after its nearest Play has no Play of its own
+# (the program was paused or stopped meanwhile).
 MAX_PLAY_TO_HEARD = 2000
 
 
@@ -240,7 +240,8 @@ def main(folder, minutes, interval, wav):
             level = my - slope * (mx - pairs[0][0])
         latency = [l - slope * (c - pairs[0][0]) for c, l in pairs]
         print(f"output path: the clocks drift {slope * 1e6:.0f} ppm; Play call to heard at"
-              f" the start {level:.0f} ms (the first sample's time is known to some tens of ms: below 0 is that)")
+              f" the start {level:.0f} ms (the first sample's time is known to some tens of"
+              f" ms: below 0 is that)")
         unheard = [c for c, ts in zip(called, heard_of) if not ts]
         twice = [(c, ts) for c, ts in zip(called, heard_of) if len(ts) > 1]
         print(f"output path: Play call to heard, the drift taken out: {stats(latency)}")
